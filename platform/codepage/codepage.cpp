@@ -26,6 +26,8 @@ Page PageOf(int codePage) {
   }
 }
 
+// Units before the terminating U+0000. One unit at a time: reading ahead
+// in wider pieces could reach past the end of the caller's data.
 size_t UnitLength(const char16_t* input) {
   size_t length = 0;
   while (input[length] != 0) ++length;

@@ -16,6 +16,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "platform/codepage/codecs.h"
@@ -52,13 +53,23 @@ struct Tables {
   // The unit of every lead byte and following byte; 0 where the second byte
   // cannot trail that lead.
   char16_t pair[kLeadLast - kLeadFirst + 1][0x100];
+  // For counting: the lead bytes, and the bytes that can trail every lead
+  // byte, when that set is the same for all of them (`uniformTrails`).
+  unsigned char lead[0x100] = {};
+  unsigned char trail[0x100] = {};
+  bool uniformTrails = false;
   // Characters with a round-trip 936 form (no best fit), the only ones a
   // composition may produce, and the nonspacing marks (Mn).
   std::bitset<0x10000> roundTrip;
   std::bitset<0x10000> nonspacing;
+  // For the composite check: the 936 form of every unit as in `encode`,
+  // with kMarkBit set for the nonspacing marks.
+  uint32_t entry[0x10000];
   const UNormalizer2* composer = nullptr;
   bool ready = false;
 };
+
+constexpr uint32_t kMarkBit = 1u << 16;
 
 // Not a character, so never the mapping of a byte.
 constexpr char16_t kLead = 0xFFFF;
@@ -110,6 +121,8 @@ bool BuildEncodeTable(Tables& tables) {
     tables.roundTrip[unit] = uset_contains(set, static_cast<UChar32>(unit));
     tables.nonspacing[unit] =
         u_charType(static_cast<UChar32>(unit)) == U_NON_SPACING_MARK;
+    tables.entry[unit] =
+        tables.encode[unit] | (tables.nonspacing[unit] ? kMarkBit : 0);
   }
   uset_close(set);
   status = U_ZERO_ERROR;
@@ -158,8 +171,17 @@ bool BuildDecodeTables(Tables& tables) {
     }
   }
   for (int byte = 0; byte < 0x100; ++byte) {
-    bool lead = byte >= kLeadFirst && byte <= kLeadLast;
-    if (!lead && tables.single[byte] == kLead) return false;
+    tables.lead[byte] = byte >= kLeadFirst && byte <= kLeadLast;
+    if (!tables.lead[byte] && tables.single[byte] == kLead) return false;
+    tables.trail[byte] = tables.pair[0][byte] != 0;
+  }
+  tables.uniformTrails = true;
+  for (int lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+    for (int trail = 0; trail < 0x100; ++trail) {
+      if ((tables.pair[lead - kLeadFirst][trail] != 0) != tables.trail[trail]) {
+        tables.uniformTrails = false;
+      }
+    }
   }
   return true;
 }
@@ -173,9 +195,44 @@ const Tables& GetTables() {
   return *tables;
 }
 
+// Counts the units of `length` bytes: one per character, and a lead byte
+// that has no byte after it that can trail it is a character of its own.
+// Whether a byte starts a character depends only on whether the byte
+// before it did and formed a pair, so the walk keeps that one bit instead
+// of jumping from character to character; this keeps the loop free of
+// branches and of loads that wait on the previous character.
+size_t CountUnits(const Tables& tables, const unsigned char* input,
+                  size_t length) {
+  if (length == 0) return 0;
+  size_t count = 0;
+  unsigned start = 1;
+  size_t at = 0;
+  while (at + 1 < length) {
+    // Eight ASCII bytes: none is a lead byte, so each after the first starts
+    // a character, and so does the byte after them.
+    if (length - at > 8) {
+      uint64_t word;
+      std::memcpy(&word, input + at, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        count += start + 7;
+        start = 1;
+        at += 8;
+        continue;
+      }
+    }
+    count += start;
+    start = (start & tables.lead[input[at]] & tables.trail[input[at + 1]]) ^ 1;
+    ++at;
+  }
+  return at < length ? count + start : count;
+}
+
 template <bool kWrite>
-Outcome Decode(const Tables& tables, const unsigned char* input, size_t length,
-               char16_t* output, size_t capacity) {
+Outcome Decode(const Tables& tables, const unsigned char* __restrict input,
+               size_t length, char16_t* __restrict output, size_t capacity) {
+  if (!kWrite && tables.uniformTrails) {
+    return {CountUnits(tables, input, length), true};
+  }
   size_t at = 0;
   size_t used = 0;
   while (at < length) {
@@ -205,39 +262,125 @@ Outcome Decode(const Tables& tables, const unsigned char* input, size_t length,
   return {used, true};
 }
 
+// With the composite check: the 936 form of the character at `at` together
+// with the nonspacing marks after it that compose with it into a character
+// 936 holds, and how many units that takes in.
+struct Composed {
+  uint16_t form;
+  size_t units;
+};
+
+Composed ComposedForm(const Tables& tables, const char16_t* input,
+                      size_t length, size_t at) {
+  char16_t composed = input[at];
+  size_t units = 1;
+  while (at + units < length && tables.nonspacing[input[at + units]]) {
+    UChar32 next =
+        unorm2_composePair(tables.composer, composed, input[at + units]);
+    if (next < 0 || next > 0xFFFF || !tables.roundTrip[next]) break;
+    composed = static_cast<char16_t>(next);
+    ++units;
+  }
+  return {tables.encode[composed], units};
+}
+
+// Writes (or counts) one 936 form. Returns false when it does not fit.
 template <bool kWrite>
-Outcome Encode(const Tables& tables, const char16_t* input, size_t length,
-               unsigned char* output, size_t capacity, bool compositeCheck) {
-  size_t at = 0;
-  size_t used = 0;
-  while (at < length) {
-    uint16_t form = tables.encode[input[at]];
-    size_t units = 1;
-    if (compositeCheck) {
-      // Take in each following mark for as long as the composition so far
-      // has a form of its own in 936.
-      char16_t composed = input[at];
-      while (at + units < length && tables.nonspacing[input[at + units]]) {
-        UChar32 next =
-            unorm2_composePair(tables.composer, composed, input[at + units]);
-        if (next < 0 || next > 0xFFFF || !tables.roundTrip[next]) break;
-        composed = static_cast<char16_t>(next);
-        ++units;
-      }
-      if (units > 1) form = tables.encode[composed];
-    }
-    size_t size = form < 0x100 ? 1 : 2;
+inline bool PutForm(uint16_t form, unsigned char* __restrict output,
+                    size_t capacity, size_t& used) {
+  if (form < 0x100) {
     if (kWrite) {
-      if (capacity - used < size) return {used, false};
-      if (size == 1) {
-        output[used] = static_cast<unsigned char>(form);
-      } else {
-        output[used] = static_cast<unsigned char>(form >> 8);
-        output[used + 1] = static_cast<unsigned char>(form & 0xFF);
+      if (used == capacity) return false;
+      output[used] = static_cast<unsigned char>(form);
+    }
+    ++used;
+  } else {
+    if (kWrite) {
+      if (capacity - used < 2) return false;
+      output[used] = static_cast<unsigned char>(form >> 8);
+      output[used + 1] = static_cast<unsigned char>(form & 0xFF);
+    }
+    used += 2;
+  }
+  return true;
+}
+
+// Four units read as one word are all ASCII (each is its own one-byte
+// form) when no lane has a bit above the low seven.
+constexpr uint64_t kNonAsciiLanes = 0xFF80FF80FF80FF80u;
+
+// Writes (or counts) four ASCII units.
+template <bool kWrite>
+inline bool PutAscii(uint64_t word, unsigned char* __restrict output,
+                     size_t capacity, size_t& used) {
+  if (kWrite) {
+    if (capacity - used < 4) return false;
+    for (int k = 0; k < 4; ++k) {
+      output[used + static_cast<size_t>(k)] =
+          static_cast<unsigned char>(word >> (16 * k));
+    }
+  }
+  used += 4;
+  return true;
+}
+
+template <bool kWrite>
+Outcome Encode(const Tables& tables, const char16_t* __restrict input,
+               size_t length, unsigned char* __restrict output,
+               size_t capacity) {
+  const uint16_t* __restrict encode = tables.encode;
+  size_t used = 0;
+  size_t at = 0;
+  while (at < length) {
+    if (length - at >= 4) {
+      uint64_t word;
+      std::memcpy(&word, input + at, sizeof word);
+      if ((word & kNonAsciiLanes) == 0 &&
+          PutAscii<kWrite>(word, output, capacity, used)) {
+        at += 4;
+        continue;
       }
     }
-    used += size;
-    at += units;
+    if (!PutForm<kWrite>(encode[input[at]], output, capacity, used)) {
+      return {used, false};
+    }
+    ++at;
+  }
+  return {used, true};
+}
+
+// The same with the composite check: a look at the unit after each one for
+// a nonspacing mark.
+template <bool kWrite>
+Outcome EncodeComposing(const Tables& tables, const char16_t* __restrict input,
+                        size_t length, unsigned char* __restrict output,
+                        size_t capacity) {
+  const uint32_t* __restrict entries = tables.entry;
+  size_t used = 0;
+  size_t at = 0;
+  while (at < length) {
+    // Four ASCII units, when the unit after them is no mark that the last
+    // of them would take in.
+    if (length - at > 4) {
+      uint64_t word;
+      std::memcpy(&word, input + at, sizeof word);
+      if ((word & kNonAsciiLanes) == 0 &&
+          (entries[input[at + 4]] & kMarkBit) == 0 &&
+          PutAscii<kWrite>(word, output, capacity, used)) {
+        at += 4;
+        continue;
+      }
+    }
+    auto form = static_cast<uint16_t>(entries[input[at]]);
+    if (at + 1 < length && (entries[input[at + 1]] & kMarkBit) != 0) {
+      // Rare: the marks taken in are skipped, and the walk goes on after
+      // them.
+      Composed composed = ComposedForm(tables, input, length, at);
+      form = composed.form;
+      at += composed.units - 1;
+    }
+    if (!PutForm<kWrite>(form, output, capacity, used)) return {used, false};
+    ++at;
   }
   return {used, true};
 }
@@ -257,10 +400,14 @@ Outcome DecodeGbk(const unsigned char* input, size_t length, char16_t* output,
 Outcome EncodeGbk(const char16_t* input, size_t length, unsigned char* output,
                   size_t capacity, bool compositeCheck) {
   const Tables& tables = GetTables();
-  return output == nullptr
-             ? Encode<false>(tables, input, length, nullptr, 0, compositeCheck)
-             : Encode<true>(tables, input, length, output, capacity,
-                            compositeCheck);
+  if (output == nullptr) {
+    return compositeCheck
+               ? EncodeComposing<false>(tables, input, length, nullptr, 0)
+               : Encode<false>(tables, input, length, nullptr, 0);
+  }
+  return compositeCheck
+             ? EncodeComposing<true>(tables, input, length, output, capacity)
+             : Encode<true>(tables, input, length, output, capacity);
 }
 
 }  // namespace velk::platform::codecs
