@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -318,6 +319,55 @@ TEST(CallShape, FullBufferKeepsWholeCharactersAndReportsFailure) {
           std::string(static_cast<size_t>(c.capacity) - c.bytes.size(), '#');
       EXPECT_EQ(Hex(out), Hex(expected));
     }
+  }
+}
+
+// Characters of 936 bytes counted the plain way: a lead byte 0x81..0xFE
+// followed by a trail byte 0x40..0x7E or 0x80..0xFE is one, every other
+// byte is one.
+size_t ReferenceGbkCount(const std::string& bytes) {
+  size_t count = 0;
+  for (size_t at = 0; at < bytes.size(); ++count) {
+    auto lead = static_cast<unsigned char>(bytes[at]);
+    unsigned char trail =
+        at + 1 < bytes.size() ? static_cast<unsigned char>(bytes[at + 1]) : 0;
+    bool pair = lead >= 0x81 && lead <= 0xFE && trail >= 0x40 &&
+                trail != 0x7F && trail != 0xFF;
+    at += pair ? 2 : 1;
+  }
+  return count;
+}
+
+// The sizing call counts in its own, faster walk; it must agree with the
+// conversion on every input. Runs of lead bytes of every length, across the
+// 64-byte steps of the counting walk, are where the two could part.
+TEST(CallShape, SizingAgreesWithConversion) {
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  const std::string kAlphabets[] = {
+      std::string("\x81\xFE\xD6\xB0\x40\x7E\x7F\x80\xFF\x00A", 11),
+      "\xE4\xB8\xAD\xF0\x9F\x98\x80\xC3\xA9\xED\xA0\x80\xBF",
+      "\xD6\xD0\xC4\xE3",  // lead bytes only: long runs
+  };
+  for (int round = 0; round < 600; ++round) {
+    const std::string& alphabet = kAlphabets[round % 3];
+    size_t size = next() % 300;
+    std::string bytes;
+    for (size_t k = 0; k < size; ++k) {
+      bytes += round % 5 == 0 ? static_cast<char>(next() & 0xFF)
+                              : alphabet[next() % alphabet.size()];
+    }
+    SCOPED_TRACE(Hex(bytes));
+    // Decode and Encode each check that the sizing call gave the count
+    // that the conversion wrote.
+    EXPECT_EQ(Decode(kCodePageGbk, bytes).size(), ReferenceGbkCount(bytes));
+    Units units = Decode(kCodePageUtf8, bytes);
+    Encode(kCodePageUtf8, units);
+    Encode(kCodePageGbk, units);
+    Encode(kCodePageGbk, units, kCompositeCheck);
   }
 }
 

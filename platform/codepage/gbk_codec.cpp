@@ -14,6 +14,11 @@
 #include <unicode/uset.h>
 #include <unicode/utypes.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <bit>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
@@ -58,18 +63,22 @@ struct Tables {
   unsigned char lead[0x100] = {};
   unsigned char trail[0x100] = {};
   bool uniformTrails = false;
+  // True when the lead bytes are 0x81..0xFE and the trail bytes 0x40..0x7E
+  // and 0x80..0xFE, which lets counting test many bytes at once.
+  bool standardBytes = false;
   // Characters with a round-trip 936 form (no best fit), the only ones a
   // composition may produce, and the nonspacing marks (Mn).
   std::bitset<0x10000> roundTrip;
   std::bitset<0x10000> nonspacing;
-  // For the composite check: the 936 form of every unit as in `encode`,
-  // with kMarkBit set for the nonspacing marks.
-  uint32_t entry[0x10000];
+  // Units that need no look at `nonspacing`: those below the first mark,
+  // and the stretch [markFreeFirst, markFreeEnd) around the unified
+  // ideographs, which holds no mark.
+  uint32_t firstMark = 0x10000;
+  uint32_t markFreeFirst = 0;
+  uint32_t markFreeEnd = 0;
   const UNormalizer2* composer = nullptr;
   bool ready = false;
 };
-
-constexpr uint32_t kMarkBit = 1u << 16;
 
 // Not a character, so never the mapping of a byte.
 constexpr char16_t kLead = 0xFFFF;
@@ -121,10 +130,24 @@ bool BuildEncodeTable(Tables& tables) {
     tables.roundTrip[unit] = uset_contains(set, static_cast<UChar32>(unit));
     tables.nonspacing[unit] =
         u_charType(static_cast<UChar32>(unit)) == U_NON_SPACING_MARK;
-    tables.entry[unit] =
-        tables.encode[unit] | (tables.nonspacing[unit] ? kMarkBit : 0);
+    if (tables.nonspacing[unit] && unit < tables.firstMark) {
+      tables.firstMark = unit;
+    }
   }
   uset_close(set);
+  constexpr uint32_t kIdeographs = 0x4E00;
+  if (!tables.nonspacing[kIdeographs]) {
+    tables.markFreeFirst = kIdeographs;
+    while (tables.markFreeFirst > 0 &&
+           !tables.nonspacing[tables.markFreeFirst - 1]) {
+      --tables.markFreeFirst;
+    }
+    tables.markFreeEnd = kIdeographs;
+    while (tables.markFreeEnd < 0x10000 &&
+           !tables.nonspacing[tables.markFreeEnd]) {
+      ++tables.markFreeEnd;
+    }
+  }
   status = U_ZERO_ERROR;
   tables.composer = unorm2_getNFCInstance(&status);
   return U_SUCCESS(status) && tables.composer != nullptr;
@@ -183,6 +206,11 @@ bool BuildDecodeTables(Tables& tables) {
       }
     }
   }
+  tables.standardBytes = tables.uniformTrails;
+  for (int byte = 0; byte < 0x100; ++byte) {
+    bool trail = byte >= 0x40 && byte != 0x7F && byte != 0xFF;
+    if (tables.trail[byte] != trail) tables.standardBytes = false;
+  }
   return true;
 }
 
@@ -195,31 +223,76 @@ const Tables& GetTables() {
   return *tables;
 }
 
+// The lead bytes and the trail bytes among 64 bytes, as masks with bit k
+// for byte k, for the standard byte sets.
+#if defined(__SSE2__)
+inline void LeadAndTrailMasks(const unsigned char* bytes, uint64_t& leads,
+                              uint64_t& trails) {
+  // As signed bytes, the lead bytes 0x81..0xFE are -127..-2 and the trail
+  // bytes 0x40..0x7E and 0x80..0xFE are 64..126 and -128..-2.
+  const __m128i kMinusOne = _mm_set1_epi8(-1);
+  const __m128i kMinus128 = _mm_set1_epi8(-128);
+  const __m128i k63 = _mm_set1_epi8(63);
+  const __m128i k127 = _mm_set1_epi8(127);
+  leads = 0;
+  trails = 0;
+  for (int k = 0; k < 4; ++k) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes) + k);
+    __m128i high = _mm_cmplt_epi8(v, kMinusOne);
+    __m128i lead = _mm_and_si128(high, _mm_cmpgt_epi8(v, kMinus128));
+    __m128i low =
+        _mm_and_si128(_mm_cmpgt_epi8(v, k63), _mm_cmplt_epi8(v, k127));
+    __m128i trail = _mm_or_si128(high, low);
+    leads |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(lead))}
+             << (16 * k);
+    trails |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(trail))}
+              << (16 * k);
+  }
+}
+#endif
+
 // Counts the units of `length` bytes: one per character, and a lead byte
 // that has no byte after it that can trail it is a character of its own.
+//
 // Whether a byte starts a character depends only on whether the byte
-// before it did and formed a pair, so the walk keeps that one bit instead
-// of jumping from character to character; this keeps the loop free of
-// branches and of loads that wait on the previous character.
+// before it started one and formed a pair with it. With the standard byte
+// sets (and SSE2) the walk takes 64 bytes per step: `pairs` marks the bytes
+// that are a lead byte followed by a trail byte. Inside each run of such bytes
+// that begins at a character start, the characters alternate: the bytes at odd
+// offsets from the run's first byte (and the byte after the run, when the
+// run is odd) are second bytes. Adding the run's first bit to the mask
+// clears exactly the runs that begin at even positions, which tells the
+// two parities apart without a loop.
 size_t CountUnits(const Tables& tables, const unsigned char* input,
                   size_t length) {
-  if (length == 0) return 0;
   size_t count = 0;
-  unsigned start = 1;
   size_t at = 0;
-  while (at + 1 < length) {
-    // Eight ASCII bytes: none is a lead byte, so each after the first starts
-    // a character, and so does the byte after them.
-    if (length - at > 8) {
-      uint64_t word;
-      std::memcpy(&word, input + at, sizeof word);
-      if ((word & 0x8080808080808080u) == 0) {
-        count += start + 7;
-        start = 1;
-        at += 8;
-        continue;
-      }
+  // 1 when the byte at `at` is the second byte of a pair.
+  uint64_t carry = 0;
+#if defined(__SSE2__)
+  if (tables.standardBytes) {
+    constexpr uint64_t kEven = 0x5555555555555555u;
+    while (length - at > 64) {
+      uint64_t leads;
+      uint64_t trails;
+      LeadAndTrailMasks(input + at, leads, trails);
+      uint64_t pairs =
+          leads & (trails >> 1 | uint64_t{tables.trail[input[at + 64]]} << 63);
+      // A second byte begins no pair.
+      pairs &= ~carry;
+      uint64_t runStarts = pairs & ~(pairs << 1);
+      uint64_t evenRuns = pairs & ~(pairs + (runStarts & kEven));
+      uint64_t oddRuns = pairs & ~evenRuns;
+      uint64_t seconds =
+          ((evenRuns << 1) & ~kEven) | ((oddRuns << 1) & kEven) | carry;
+      count += 64 - static_cast<size_t>(std::popcount(seconds));
+      carry = (pairs >> 63) & ~(seconds >> 63) & 1;
+      at += 64;
     }
+  }
+#endif
+  unsigned start = carry == 0 ? 1 : 0;
+  while (at + 1 < length) {
     count += start;
     start = (start & tables.lead[input[at]] & tables.trail[input[at + 1]]) ^ 1;
     ++at;
@@ -349,13 +422,35 @@ Outcome Encode(const Tables& tables, const char16_t* __restrict input,
   return {used, true};
 }
 
+// Tells the nonspacing marks, with cheap tests first for the units that
+// cannot be one.
+class MarkTest {
+ public:
+  explicit MarkTest(const Tables& tables)
+      : nonspacing_(tables.nonspacing),
+        firstMark_(tables.firstMark),
+        freeFirst_(tables.markFreeFirst),
+        freeSize_(tables.markFreeEnd - tables.markFreeFirst) {}
+  bool operator()(uint32_t unit) const {
+    return unit >= firstMark_ && unit - freeFirst_ >= freeSize_ &&
+           nonspacing_[unit];
+  }
+
+ private:
+  const std::bitset<0x10000>& nonspacing_;
+  uint32_t firstMark_;
+  uint32_t freeFirst_;
+  uint32_t freeSize_;
+};
+
 // The same with the composite check: a look at the unit after each one for
 // a nonspacing mark.
 template <bool kWrite>
 Outcome EncodeComposing(const Tables& tables, const char16_t* __restrict input,
                         size_t length, unsigned char* __restrict output,
                         size_t capacity) {
-  const uint32_t* __restrict entries = tables.entry;
+  const uint16_t* __restrict encode = tables.encode;
+  const MarkTest isMark(tables);
   size_t used = 0;
   size_t at = 0;
   while (at < length) {
@@ -364,15 +459,14 @@ Outcome EncodeComposing(const Tables& tables, const char16_t* __restrict input,
     if (length - at > 4) {
       uint64_t word;
       std::memcpy(&word, input + at, sizeof word);
-      if ((word & kNonAsciiLanes) == 0 &&
-          (entries[input[at + 4]] & kMarkBit) == 0 &&
+      if ((word & kNonAsciiLanes) == 0 && !isMark(input[at + 4]) &&
           PutAscii<kWrite>(word, output, capacity, used)) {
         at += 4;
         continue;
       }
     }
-    auto form = static_cast<uint16_t>(entries[input[at]]);
-    if (at + 1 < length && (entries[input[at + 1]] & kMarkBit) != 0) {
+    uint16_t form = encode[input[at]];
+    if (at + 1 < length && isMark(input[at + 1])) {
       // Rare: the marks taken in are skipped, and the walk goes on after
       // them.
       Composed composed = ComposedForm(tables, input, length, at);
