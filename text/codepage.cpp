@@ -44,9 +44,12 @@ char* BytesOf(Bytes& bytes) {
 
 // A zero-filled buffer of `units` UTF-16 units, as BlankBytes gives it,
 // with room reserved for one more unit behind it: Utf8BytesToGbk adds a
-// terminator there without moving the data.
+// terminator there without moving the data. A count whose bytes would not
+// fit a Bytes length is held to the most that does; callers pass the
+// buffer's own unit count as the capacity.
 Bytes WideBuffer(int units) {
   if (units <= 0) return Bytes();
+  units = std::min(units, (INT_MAX - 2) / 2);
   std::string storage;
   storage.reserve(2 * static_cast<size_t>(units) + 2);
   storage.resize(2 * static_cast<size_t>(units));
@@ -54,8 +57,8 @@ Bytes WideBuffer(int units) {
 }
 
 // Offset of the first U+0000 among `count` units, or `count`. Four units
-// at a time: a 16-bit lane of `word` is zero exactly when the expression
-// sets that lane's top bit.
+// at a time: the expression is non-zero exactly when some 16-bit lane of
+// `word` is zero, and the unit-by-unit loop then finds which.
 size_t FindTerminator(const char16_t* units, size_t count) {
   size_t at = 0;
   for (; at + 4 <= count; at += 4) {
@@ -105,7 +108,8 @@ Bytes Utf8BytesToWide(const Bytes& utf8) {
   const char* input = reinterpret_cast<const char*>(utf8.data());
   int n = platform::MultiByteToWide(kCodePageUtf8, 0, input, cb, nullptr, 0);
   Bytes buffer = WideBuffer(n);
-  platform::MultiByteToWide(kCodePageUtf8, 0, input, cb, UnitsOf(buffer), n);
+  platform::MultiByteToWide(kCodePageUtf8, 0, input, cb, UnitsOf(buffer),
+                            BytesLength(buffer) / 2);
   return buffer;
 }
 
@@ -136,7 +140,8 @@ Bytes TextToWide(const Text& text, std::optional<int> codePage) {
   int n =
       platform::MultiByteToWide(kCodePageAnsi, 0, text.c_str(), -1, nullptr, 0);
   Bytes buffer = WideBuffer(n);
-  platform::MultiByteToWide(chosen, 0, text.c_str(), -1, UnitsOf(buffer), n);
+  platform::MultiByteToWide(chosen, 0, text.c_str(), -1, UnitsOf(buffer),
+                            BytesLength(buffer) / 2);
   return buffer;
 }
 
