@@ -174,6 +174,95 @@ TEST(GbkEncoding, CompositeCheckUsesThePrecomposedFormWhereThereIsOne) {
   }
 }
 
+// Whether glibc's CP936 can encode a character.
+class Iconv936 {
+ public:
+  Iconv936() : handle_(iconv_open("CP936", "UTF-16LE")) {}
+  ~Iconv936() {
+    if (handle_ != reinterpret_cast<iconv_t>(-1)) iconv_close(handle_);
+  }
+  Iconv936(const Iconv936&) = delete;
+  Iconv936& operator=(const Iconv936&) = delete;
+  bool Encodes(char16_t unit) {
+    if (handle_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+    char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    char out[8];
+    char* inAt = in;
+    size_t inLeft = 2;
+    char* outAt = out;
+    size_t outLeft = sizeof out;
+    return iconv(handle_, &inAt, &inLeft, &outAt, &outLeft) !=
+           static_cast<size_t>(-1);
+  }
+
+ private:
+  iconv_t handle_;
+};
+
+// Canonical compositions of the letters and marks used below, from
+// Unicode's tables: every one whose result 936 could hold is here.
+struct Composition {
+  char16_t base;
+  char16_t mark;
+  char16_t composed;
+};
+constexpr Composition kCompositions[] = {
+    {u'a', 0x300, 0xE0},   {u'a', 0x301, 0xE1},   {u'a', 0x302, 0xE2},
+    {u'a', 0x303, 0xE3},   {u'a', 0x304, 0x101},  {u'a', 0x308, 0xE4},
+    {u'a', 0x30C, 0x1CE},  {u'e', 0x300, 0xE8},   {u'e', 0x301, 0xE9},
+    {u'e', 0x302, 0xEA},   {u'e', 0x303, 0x1EBD}, {u'e', 0x304, 0x113},
+    {u'e', 0x308, 0xEB},   {u'e', 0x30C, 0x11B},  {u'u', 0x300, 0xF9},
+    {u'u', 0x301, 0xFA},   {u'u', 0x302, 0xFB},   {u'u', 0x303, 0x169},
+    {u'u', 0x304, 0x16B},  {u'u', 0x308, 0xFC},   {u'u', 0x30C, 0x1D4},
+    {0xFC, 0x300, 0x1DC},  {0xFC, 0x301, 0x1D8},  {0xFC, 0x304, 0x1D6},
+    {0xFC, 0x30C, 0x1DA},  {0xEA, 0x300, 0x1EC1}, {0xEA, 0x301, 0x1EBF},
+    {0xEA, 0x303, 0x1EC5}, {0xE4, 0x304, 0x1DF},
+};
+
+// The composite check written the plain way: a character takes in the
+// marks after it while the composition is a character that glibc's CP936
+// can encode; then each character is encoded without the check.
+std::string ReferenceComposite(const Units& units) {
+  Iconv936 toGbk;
+  std::string out;
+  for (size_t at = 0; at < units.size();) {
+    char16_t character = units[at++];
+    while (at < units.size()) {
+      const Composition* found = nullptr;
+      for (const Composition& c : kCompositions) {
+        if (c.base == character && c.mark == units[at]) found = &c;
+      }
+      if (found == nullptr || !toGbk.Encodes(found->composed)) break;
+      character = found->composed;
+      ++at;
+    }
+    out += Encode(kCodePageGbk, Units(1, character));
+  }
+  return out;
+}
+
+TEST(GbkEncoding, CompositeCheckAgreesWithAPlainReference) {
+  const char16_t kAlphabet[] = {u'a',  u'e',   u'u',  0xFC,  0xEA,
+                                u'x',  0x4E2D, 0x300, 0x301, 0x302,
+                                0x303, 0x304,  0x308, 0x30C};
+  uint32_t seed = 99;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (int round = 0; round < 1500; ++round) {
+    Units units;
+    size_t size = 1 + next() % 10;
+    for (size_t k = 0; k < size; ++k) {
+      units += kAlphabet[next() % std::size(kAlphabet)];
+    }
+    SCOPED_TRACE(Hex(units));
+    std::string expected = ReferenceComposite(units);
+    ASSERT_EQ(Hex(Encode(kCodePageGbk, units, kCompositeCheck)), Hex(expected));
+  }
+}
+
 TEST(GbkDecoding, LeadByteWithoutATrailByteIsOneReplacement) {
   struct Case {
     const char* name;

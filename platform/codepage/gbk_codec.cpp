@@ -127,27 +127,6 @@ Outcome Decode(const Tables& tables, const unsigned char* __restrict input,
   return {used, true};
 }
 
-// With the composite check: the 936 form of the character at `at` together
-// with the nonspacing marks after it that compose with it into a character
-// 936 holds, and how many units that takes in.
-struct Composed {
-  uint16_t form;
-  size_t units;
-};
-
-Composed ComposedForm(const Tables& tables, const char16_t* input,
-                      size_t length, size_t at) {
-  char16_t composed = input[at];
-  size_t units = 1;
-  while (at + units < length && tables.nonspacing[input[at + units]]) {
-    int32_t next = ComposePair(composed, input[at + units]);
-    if (next < 0 || next > 0xFFFF || !tables.roundTrip[next]) break;
-    composed = static_cast<char16_t>(next);
-    ++units;
-  }
-  return {tables.encode[composed], units};
-}
-
 // Writes (or counts) one 936 form. Returns false when it does not fit.
 template <bool kWrite>
 inline bool PutForm(uint16_t form, unsigned char* __restrict output,
@@ -234,38 +213,72 @@ class MarkTest {
   uint32_t freeSize_;
 };
 
-// The same with the composite check: a look at the unit after each one for
-// a nonspacing mark.
+// The same with the composite check. Each character waits as `pending`
+// until the unit after it is known: a nonspacing mark that composes with it
+// into a character 936 holds replaces it by that character (and the next
+// mark may compose again), anything else sends it out. Characters go out in
+// the same order and sizes as without waiting, so a full buffer stops at
+// the same place. Testing the current unit, whose form is loaded anyway,
+// keeps the mark test off the common path: every mark has the form '?'
+// (checked when the tables are built), so only a '?' needs a closer look.
 template <bool kWrite>
 Outcome EncodeComposing(const Tables& tables, const char16_t* __restrict input,
                         size_t length, unsigned char* __restrict output,
                         size_t capacity) {
   const uint16_t* __restrict encode = tables.encode;
   const MarkTest isMark(tables);
+  const bool marksLookAlike = tables.marksAreQuestionMarks;
   size_t used = 0;
   size_t at = 0;
+  bool waiting = false;
+  uint16_t pendingForm = 0;
+  char16_t pendingUnit = 0;
   while (at < length) {
-    // Four ASCII units, when the unit after them is no mark that the last
-    // of them would take in.
-    if (length - at > 4) {
+    if (length - at >= 4) {
       uint64_t word;
       std::memcpy(&word, input + at, sizeof word);
-      if ((word & kNonAsciiLanes) == 0 && !isMark(input[at + 4]) &&
-          PutAscii<kWrite>(word, output, capacity, used)) {
+      // Four ASCII units: the pending character and the first three go
+      // out, the fourth waits. Only when all of it fits; otherwise the unit
+      // by unit path below stops at the exact place.
+      size_t pendingSize = !waiting ? 0 : pendingForm < 0x100 ? 1 : 2;
+      if ((word & kNonAsciiLanes) == 0 &&
+          (!kWrite || capacity - used >= pendingSize + 3)) {
+        if (waiting) PutForm<kWrite>(pendingForm, output, capacity, used);
+        if (kWrite) {
+          for (int k = 0; k < 3; ++k) {
+            output[used + static_cast<size_t>(k)] =
+                static_cast<unsigned char>(word >> (16 * k));
+          }
+        }
+        used += 3;
+        pendingUnit = static_cast<char16_t>(word >> 48);
+        pendingForm = pendingUnit;
+        waiting = true;
         at += 4;
         continue;
       }
     }
-    uint16_t form = encode[input[at]];
-    if (at + 1 < length && isMark(input[at + 1])) {
-      // Rare: the marks taken in are skipped, and the walk goes on after
-      // them.
-      Composed composed = ComposedForm(tables, input, length, at);
-      form = composed.form;
-      at += composed.units - 1;
+    char16_t unit = input[at];
+    uint16_t form = encode[unit];
+    if (waiting && (form == kQuestionMark || !marksLookAlike) && isMark(unit)) {
+      int32_t composed = ComposePair(pendingUnit, unit);
+      if (composed >= 0 && composed <= 0xFFFF && tables.roundTrip[composed]) {
+        pendingUnit = static_cast<char16_t>(composed);
+        pendingForm = encode[composed];
+        ++at;
+        continue;
+      }
     }
-    if (!PutForm<kWrite>(form, output, capacity, used)) return {used, false};
+    if (waiting && !PutForm<kWrite>(pendingForm, output, capacity, used)) {
+      return {used, false};
+    }
+    pendingForm = form;
+    pendingUnit = unit;
+    waiting = true;
     ++at;
+  }
+  if (waiting && !PutForm<kWrite>(pendingForm, output, capacity, used)) {
+    return {used, false};
   }
   return {used, true};
 }

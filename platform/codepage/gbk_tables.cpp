@@ -82,6 +82,12 @@ bool BuildEncodeTable(Tables& tables) {
     }
   }
   uset_close(set);
+  tables.marksAreQuestionMarks = true;
+  for (uint32_t unit = 0; unit < 0x10000; ++unit) {
+    if (tables.nonspacing[unit] && tables.encode[unit] != kQuestionMark) {
+      tables.marksAreQuestionMarks = false;
+    }
+  }
   constexpr uint32_t kIdeographs = 0x4E00;
   if (!tables.nonspacing[kIdeographs]) {
     tables.markFreeFirst = kIdeographs;

@@ -47,6 +47,8 @@ struct Tables {
   uint32_t firstMark = 0x10000;
   uint32_t markFreeFirst = 0;
   uint32_t markFreeEnd = 0;
+  // True when every nonspacing mark has the form '?'.
+  bool marksAreQuestionMarks = false;
   // True when all of the above could be read from ICU.
   bool ready = false;
 };
