@@ -399,7 +399,8 @@ CURLcode Perform(const RequestHandle& request, const Hop& hop,
   add(callerHost ? ForCurl(callerHost->line) : HostLine(hop));
   if (callerAgent) {
     add(ForCurl(callerAgent->line));
-  } else if (!request.agent.empty()) {
+  } else if (!request.agent.empty() &&
+             request.agent.find_first_of("\r\n") == std::string::npos) {
     add("User-Agent: " + request.agent);
   }
   for (const HeaderLine& h : callerLines) {
