@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -255,6 +256,16 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   }
   received->headerBlock.append(line);
   received->headerBlock.append("\r\n");
+  // Room for the announced body up front saves growing it piece by piece.
+  constexpr std::string_view kLength = "content-length:";
+  if (received->status >= 200 && line.size() > kLength.size() &&
+      Lower(line.substr(0, kLength.size())) == kLength) {
+    long long announced = std::strtoll(
+        std::string(line.substr(kLength.size())).c_str(), nullptr, 10);
+    if (announced > 0 && announced <= received->maxBody) {
+      received->body.reserve(static_cast<size_t>(announced));
+    }
+  }
   if (line.empty() && received->status >= 200) received->blockDone = true;
   return length;
 }
@@ -679,6 +690,15 @@ bool ReadInetResponse(InetHandle* request, void* buffer, int capacity,
   std::memcpy(buffer, r->body.data() + r->readOffset, count);
   r->readOffset += count;
   *bytesRead = static_cast<int>(count);
+  return true;
+}
+
+bool QueryInetDataAvailable(InetHandle* request, int* bytesAvailable) {
+  if (!bytesAvailable) return false;
+  *bytesAvailable = 0;
+  if (!request || request->kind != InetHandle::Kind::kRequest) return false;
+  auto* r = static_cast<RequestHandle*>(request);
+  *bytesAvailable = static_cast<int>(r->body.size() - r->readOffset);
   return true;
 }
 
