@@ -108,11 +108,10 @@ std::string_view Trim(std::string_view s) {
 
 // Every byte that may not stand in a request-target becomes %XX; existing
 // "%" sequences are left as they are, so encoding twice changes nothing.
-std::string EncodeTarget(std::string_view objectName) {
+std::string PercentEncode(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
-  if (objectName.empty() || objectName[0] != '/') out += '/';
-  for (char c : objectName) {
+  for (char c : text) {
     auto b = static_cast<unsigned char>(c);
     if (b <= 0x20 || b >= 0x7F || std::strchr("#\"<>\\^`{|}", c) != nullptr) {
       out += '%';
@@ -122,6 +121,13 @@ std::string EncodeTarget(std::string_view objectName) {
       out += c;
     }
   }
+  return out;
+}
+
+// The request-target for an object name: percent-encoded, starting "/".
+std::string EncodeTarget(std::string_view objectName) {
+  std::string out = PercentEncode(objectName);
+  if (out.empty() || out[0] != '/') out.insert(0, 1, '/');
   return out;
 }
 
@@ -481,18 +487,10 @@ bool IsRedirect(int status) {
 // Points `hop` at the redirect target `location`, resolved against the
 // hop's own address. False when the target cannot or may not be followed.
 bool Redirect(Hop& hop, unsigned flags, const std::string& location) {
-  std::string location2 = location.substr(0, location.find('#'));
-  // The server's text may hold bytes a URL may not; encode them the way
-  // a request-target is encoded (the scheme and host are unaffected).
-  std::string encoded;
-  for (char c : location2) {
-    auto b = static_cast<unsigned char>(c);
-    if (b <= 0x20 || b >= 0x7F || std::strchr("\"<>\\^`{|}", c)) {
-      encoded += EncodeTarget(std::string(1, c)).substr(1);
-    } else {
-      encoded += c;
-    }
-  }
+  // The fragment is not sent; the rest may hold bytes a URL may not, which
+  // are encoded as in a request-target (scheme and host are unaffected).
+  std::string encoded =
+      PercentEncode(std::string_view(location).substr(0, location.find('#')));
   std::unique_ptr<CURLU, CurlUrlDeleter> url(curl_url());
   if (!url) return false;
   std::string current = std::string(hop.secure ? "https://" : "http://") +

@@ -376,6 +376,29 @@ TEST_F(InetTest, FollowsRedirectsAndReportsTheFinalResponse) {
   }
 }
 
+TEST_F(InetTest, RedirectTargetsAreResolvedAndEncoded) {
+  struct Case {
+    const char* name;
+    std::string location;
+    std::string requestLine;
+  };
+  const Case kCases[] = {
+      {"relative to the directory", "next?a=1", "GET /dir/next?a=1 HTTP/1.1"},
+      {"absolute path, blanks and a fragment", "/n p?q=a b#frag",
+       "GET /n%20p?q=a%20b HTTP/1.1"},
+      {"absolute URL on the same server",
+       "http://" + server_.HostPort() + "/abs/\xD6\xD0",  // 中
+       "GET /abs/%D6%D0 HTTP/1.1"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    server_.Enqueue(Respond("HTTP/1.1 302 Found\r\nLocation: " + c.location));
+    Exchange(At("/dir/start"));
+    std::string last = LastRequest();
+    EXPECT_EQ(last.substr(0, last.find("\r\n")), c.requestLine);
+  }
+}
+
 TEST_F(InetTest, NoAutoRedirectReturnsTheRedirectItself) {
   server_.Enqueue(
       Respond("HTTP/1.1 302 Found\r\nLocation: /next", "see elsewhere"));
