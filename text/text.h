@@ -63,6 +63,8 @@ class Bytes {
   Bytes() = default;
   explicit Bytes(std::string_view data) : data_(data) {}
   explicit Bytes(std::string&& data) : data_(std::move(data)) {}
+  // The bytes of a C string up to its terminating NUL.
+  explicit Bytes(const char* s) : data_(s == nullptr ? "" : s) {}
   Bytes(const void* data, size_t size)
       : data_(static_cast<const char*>(data), size) {}
 
@@ -209,22 +211,22 @@ Bytes ConcatBytesList(std::initializer_list<Bytes> parts);
 
 // The concatenation of one or more texts in order.
 template <typename... Parts>
-  requires(std::convertible_to<const Parts&, Text> && ...)
-Text ConcatText(const Parts&... parts) {
+requires(std::convertible_to<const Parts&, Text>&&...) Text
+    ConcatText(const Parts&... parts) {
   return ConcatTextList({Text(parts)...});
 }
 
 // The concatenation of one or more Bytes values in order.
 template <typename... Parts>
-  requires(std::same_as<Parts, Bytes> && ...)
-Bytes ConcatBytes(const Parts&... parts) {
+requires(std::same_as<Parts, Bytes>&&...) Bytes
+    ConcatBytes(const Parts&... parts) {
   return ConcatBytesList({parts...});
 }
 
 // The bitwise or of one or more integers.
 template <typename... Rest>
-  requires(std::same_as<Rest, int> && ...)
-constexpr int BitOr(int first, Rest... rest) {
+requires(std::same_as<Rest, int>&&...) constexpr int BitOr(int first,
+                                                           Rest... rest) {
   return (first | ... | rest);
 }
 

@@ -26,8 +26,8 @@ inline constexpr unsigned kCompositeCheck = 0x200;
 
 // Decodes `length` bytes of `input` under `codePage` into UTF-16 units.
 // Returns the number of units written (or needed, with no output).
-int MultiByteToWide(int codePage, unsigned flags, const char* input,
-                    int length, char16_t* output, int capacity);
+int MultiByteToWide(int codePage, unsigned flags, const char* input, int length,
+                    char16_t* output, int capacity);
 
 // Encodes `length` UTF-16 units of `input` under `codePage`. Returns the
 // number of bytes written (or needed, with no output).
