@@ -11,6 +11,9 @@
 // output needs. Otherwise it writes the output in order; when it does not fit
 // it writes every whole character that fits, never part of one, and returns
 // 0. Returns 0 on every failure, an empty input included.
+//
+// Flags: decoding takes none; encoding to 936 (or 0) takes kCompositeCheck;
+// any other flag makes the call fail, as on the platform.
 #ifndef VELK_PLATFORM_CODEPAGE_CODEPAGE_H_
 #define VELK_PLATFORM_CODEPAGE_CODEPAGE_H_
 
