@@ -89,9 +89,9 @@ class Toolkit {
  public:
   virtual ~Toolkit() = default;
 
-  // Creates the window with all its controls, shows it centred, then runs
-  // spec.onCreated once. Returns false (and creates nothing) when a window
-  // already exists or the spec names a control twice.
+  // Creates the window with all its controls, runs spec.onCreated once,
+  // and shows the window centred on the screen. Returns false (and creates
+  // nothing) when a window already exists or the spec names a control twice.
   virtual bool CreateMainWindow(const WindowSpec& spec) = 0;
   // Runs the event loop until the window is closed with its close box (or a
   // quit requested earlier, inside a pump, takes effect). Returns 0.

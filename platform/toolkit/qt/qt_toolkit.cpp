@@ -1,0 +1,442 @@
+#include "platform/toolkit/qt/qt_toolkit.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+#include <algorithm>
+#include <set>
+
+#include "platform/codepage/codepage.h"
+#include "platform/toolkit/qt/qt_internal.h"
+
+namespace velk::platform {
+namespace {
+
+constexpr int kMaxStoredPosition = 32767;
+// PumpEvents goes round until a round finds nothing to do; the bound keeps
+// an event source that never rests from holding the pump for ever.
+constexpr int kMaxPumpRounds = 64;
+constexpr const char* kFontFamily = "WenQuanYi Micro Hei";
+
+// The widget library wants a program name; the program takes no arguments.
+int gArgc = 1;
+char gProgramName[] = "velk-seed-finder";
+char* gArgv[] = {gProgramName, nullptr};
+
+void UseCjkFont() {
+  // Without a CJK font every Chinese character is drawn as a box.
+  if (QFontDatabase::families().contains(kFontFamily)) {
+    QFont font(kFontFamily);
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+  }
+}
+
+}  // namespace
+
+QString FromGbk(std::string_view text) {
+  if (text.empty()) return {};
+  int length = static_cast<int>(text.size());
+  int units =
+      MultiByteToWide(kCodePageAnsi, 0, text.data(), length, nullptr, 0);
+  if (units <= 0) return {};
+  QString wide(units, QChar());
+  int written =
+      MultiByteToWide(kCodePageAnsi, 0, text.data(), length,
+                      reinterpret_cast<char16_t*>(wide.data()), units);
+  wide.truncate(std::max(written, 0));
+  return wide;
+}
+
+std::string ToGbk(const QString& text) {
+  if (text.isEmpty()) return {};
+  const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+  int length = static_cast<int>(text.size());
+  int bytes = WideToMultiByte(kCodePageAnsi, 0, units, length, nullptr, 0);
+  if (bytes <= 0) return {};
+  std::string out(static_cast<size_t>(bytes), '\0');
+  int written =
+      WideToMultiByte(kCodePageAnsi, 0, units, length, out.data(), bytes);
+  out.resize(static_cast<size_t>(std::max(written, 0)));
+  return out;
+}
+
+// --- WindowWidget ---
+
+WindowWidget::WindowWidget()
+    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint |
+                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  // The standard dialog colour of the style, behind every control.
+  setBackgroundRole(QPalette::Window);
+  setAutoFillBackground(true);
+}
+
+void WindowWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  // The desktop moves the window itself where it can; otherwise (no window
+  // manager, the offscreen platform) the window follows the mouse.
+  if (windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
+  dragging_ = true;
+  grabOffset_ = event->globalPosition().toPoint() - pos();
+}
+
+void WindowWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+    move(event->globalPosition().toPoint() - grabOffset_);
+  }
+}
+
+void WindowWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragging_ = false;
+}
+
+void WindowWidget::closeEvent(QCloseEvent* event) {
+  closed_ = true;
+  event->accept();
+  // A tool window's closing does not end the loop by itself. Inside a pump
+  // the request stays pending until the loop runs again.
+  QCoreApplication::quit();
+}
+
+// --- ListWidget ---
+
+ListWidget::ListWidget(int columns, QWidget* parent)
+    : QTableWidget(0, columns, parent) {}
+
+void ListWidget::mousePressEvent(QMouseEvent* event) {
+  QTableWidget::mousePressEvent(event);
+  if (!indexAt(event->position().toPoint()).isValid()) clearSelection();
+}
+
+void ListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableWidget::mouseDoubleClickEvent(event);
+  if (!indexAt(event->position().toPoint()).isValid()) clearSelection();
+  Handler handler = onDoubleClick;  // the handler may pump and reenter
+  if (handler) handler();
+}
+
+// --- QtToolkit ---
+
+QtToolkit::Impl::Control* QtToolkit::Impl::Find(ControlId id,
+                                                ControlKind kind) {
+  auto it = controls.find(id);
+  if (it == controls.end() || it->second.spec.kind != kind) return nullptr;
+  return &it->second;
+}
+
+QtToolkit::QtToolkit() : impl_(std::make_unique<Impl>()) {
+  if (QCoreApplication::instance() == nullptr) {
+    impl_->application = std::make_unique<QApplication>(gArgc, gArgv);
+  }
+  UseCjkFont();
+}
+
+QtToolkit::~QtToolkit() {
+  impl_->controls.clear();
+  impl_->window.reset();
+  impl_->application.reset();
+}
+
+namespace {
+
+QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
+                     QtToolkit::Impl::Control& control) {
+  QWidget* widget = nullptr;
+  switch (spec.kind) {
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(FromGbk(spec.text), parent);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setContentsMargins(0, 6, 0, 0);
+      widget = label;
+      break;
+    }
+    case ControlKind::kEdit: {
+      auto* edit = new QLineEdit(FromGbk(spec.text), parent);
+      widget = edit;
+      break;
+    }
+    case ControlKind::kButton: {
+      auto* button = new QPushButton(FromGbk(spec.text), parent);
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      if (spec.onClick) {
+        Handler handler = spec.onClick;
+        QObject::connect(button, &QPushButton::clicked,
+                         [handler] { handler(); });
+      }
+      widget = button;
+      break;
+    }
+    case ControlKind::kList: {
+      int columns = static_cast<int>(spec.columns.size());
+      auto* list = new ListWidget(columns, parent);
+      QStringList titles;
+      for (const ListColumn& column : spec.columns) {
+        titles << FromGbk(column.title);
+      }
+      list->setHorizontalHeaderLabels(titles);
+      for (int i = 0; i < columns; ++i) {
+        list->setColumnWidth(i, spec.columns[static_cast<size_t>(i)].width);
+      }
+      QHeaderView* header = list->horizontalHeader();
+      header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      header->setSectionsClickable(false);
+      header->setHighlightSections(false);
+      header->setSortIndicatorShown(false);
+      header->setStretchLastSection(false);
+      list->verticalHeader()->hide();
+      list->verticalHeader()->setDefaultSectionSize(18);
+      list->setSortingEnabled(false);
+      list->setShowGrid(true);
+      list->setSelectionBehavior(QAbstractItemView::SelectRows);
+      list->setSelectionMode(QAbstractItemView::SingleSelection);
+      list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      // Long magnet links stay on one line instead of making tall rows.
+      list->setWordWrap(false);
+      list->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+      QPalette palette = list->palette();
+      palette.setColor(QPalette::Base, Qt::white);
+      palette.setColor(QPalette::Text, Qt::black);
+      list->setPalette(palette);
+      list->onDoubleClick = spec.onDoubleClick;
+      widget = list;
+      break;
+    }
+    case ControlKind::kStatusBar: {
+      auto* bar = new QWidget(parent);
+      int left = 0;
+      for (const StatusPart& part : spec.parts) {
+        auto* label = new QLabel(FromGbk(part.text), bar);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setContentsMargins(2, 0, 2, 0);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setGeometry(left, 0, part.width, spec.rect.height);
+        left += part.width;
+        control.parts.push_back(label);
+      }
+      widget = bar;
+      break;
+    }
+    case ControlKind::kProgressBar: {
+      auto* bar = new QProgressBar(parent);
+      bar->setOrientation(Qt::Horizontal);
+      bar->setRange(spec.rangeMin, spec.rangeMax);
+      bar->setValue(spec.rangeMin);
+      bar->setTextVisible(false);
+      // Smooth fill, no border, as thin as its box.
+      bar->setStyleSheet(
+          "QProgressBar { border: none; background: transparent; }"
+          "QProgressBar::chunk { background-color: #06b025; }");
+      control.stored = std::clamp(spec.rangeMin, 0, kMaxStoredPosition);
+      widget = bar;
+      break;
+    }
+    case ControlKind::kTimer: {
+      auto* timer = new QTimer(parent);
+      timer->setTimerType(Qt::CoarseTimer);
+      if (spec.onElapsed) {
+        Handler handler = spec.onElapsed;
+        QObject::connect(timer, &QTimer::timeout, [handler] { handler(); });
+      }
+      control.timer = timer;
+      return nullptr;
+    }
+    case ControlKind::kTextBox: {
+      auto* box = new QPlainTextEdit(FromGbk(spec.text), parent);
+      box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      box->setMaximumBlockCount(0);  // no limit of its own
+      widget = box;
+      break;
+    }
+  }
+  widget->setObjectName(QString::fromStdString(spec.name));
+  widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width,
+                      spec.rect.height);
+  if (spec.hidden) widget->hide();
+  return widget;
+}
+
+}  // namespace
+
+bool QtToolkit::CreateMainWindow(const WindowSpec& spec) {
+  if (impl_->window != nullptr) return false;
+  std::set<ControlId> ids = {spec.id};
+  for (const ControlSpec& c : spec.controls) {
+    if (!ids.insert(c.id).second) return false;
+  }
+
+  auto window = std::make_unique<WindowWidget>();
+  window->setWindowTitle(FromGbk(spec.caption));
+  window->setWindowIcon(AppIcon());
+  window->setFixedSize(spec.clientWidth, spec.clientHeight);
+  impl_->windowId = spec.id;
+  // Later controls lie above earlier ones, in the order of the table.
+  QWidget* firstEdit = nullptr;
+  for (const ControlSpec& c : spec.controls) {
+    Impl::Control control;
+    control.spec = c;
+    control.widget = MakeControl(c, window.get(), control);
+    if (c.kind == ControlKind::kEdit && firstEdit == nullptr) {
+      firstEdit = control.widget;
+    }
+    impl_->controls.emplace(c.id, std::move(control));
+  }
+  impl_->window = std::move(window);
+  if (spec.onCreated) spec.onCreated();
+
+  // Centred by the size the window takes with its frame.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    impl_->window->move(area.x() + (area.width() - spec.outerWidth) / 2,
+                        area.y() + (area.height() - spec.outerHeight) / 2);
+  }
+  impl_->window->show();
+  if (firstEdit != nullptr) firstEdit->setFocus();
+  return true;
+}
+
+int QtToolkit::RunEventLoop() {
+  if (impl_->window == nullptr || impl_->window->closed()) return 0;
+  QApplication::exec();
+  return 0;
+}
+
+void QtToolkit::SetCaption(ControlId window, std::string_view text) {
+  if (impl_->window != nullptr && window == impl_->windowId) {
+    impl_->window->setWindowTitle(FromGbk(text));
+  }
+}
+
+void QtToolkit::SetPartText(ControlId bar, int part, std::string_view text) {
+  Impl::Control* c = impl_->Find(bar, ControlKind::kStatusBar);
+  if (c == nullptr || part < 0 || part >= static_cast<int>(c->parts.size())) {
+    return;
+  }
+  c->parts[static_cast<size_t>(part)]->setText(FromGbk(text));
+}
+
+std::string QtToolkit::ControlText(ControlId control) {
+  if (Impl::Control* c = impl_->Find(control, ControlKind::kEdit)) {
+    return ToGbk(static_cast<QLineEdit*>(c->widget)->text());
+  }
+  if (Impl::Control* c = impl_->Find(control, ControlKind::kTextBox)) {
+    return ToGbk(static_cast<QPlainTextEdit*>(c->widget)->toPlainText());
+  }
+  return {};
+}
+
+void QtToolkit::SetControlText(ControlId control, std::string_view text) {
+  if (Impl::Control* c = impl_->Find(control, ControlKind::kEdit)) {
+    static_cast<QLineEdit*>(c->widget)->setText(FromGbk(text));
+  }
+  if (Impl::Control* c = impl_->Find(control, ControlKind::kTextBox)) {
+    static_cast<QPlainTextEdit*>(c->widget)->setPlainText(FromGbk(text));
+  }
+}
+
+void QtToolkit::ClearRows(ControlId list) {
+  if (Impl::Control* c = impl_->Find(list, ControlKind::kList)) {
+    static_cast<ListWidget*>(c->widget)->setRowCount(0);
+  }
+}
+
+int QtToolkit::RowCount(ControlId list) {
+  Impl::Control* c = impl_->Find(list, ControlKind::kList);
+  return c == nullptr ? 0 : static_cast<ListWidget*>(c->widget)->rowCount();
+}
+
+int QtToolkit::AppendRow(ControlId list) {
+  Impl::Control* c = impl_->Find(list, ControlKind::kList);
+  if (c == nullptr) return -1;
+  auto* widget = static_cast<ListWidget*>(c->widget);
+  int row = widget->rowCount();
+  widget->insertRow(row);
+  return row;
+}
+
+void QtToolkit::SetCellText(ControlId list, int row, int column,
+                            std::string_view text) {
+  Impl::Control* c = impl_->Find(list, ControlKind::kList);
+  if (c == nullptr) return;
+  auto* widget = static_cast<ListWidget*>(c->widget);
+  if (row < 0 || row >= widget->rowCount() || column < 0 ||
+      column >= widget->columnCount()) {
+    return;
+  }
+  if (QTableWidgetItem* item = widget->item(row, column)) {
+    item->setText(FromGbk(text));
+  } else {
+    widget->setItem(row, column, new QTableWidgetItem(FromGbk(text)));
+  }
+}
+
+std::string QtToolkit::CellText(ControlId list, int row, int column) {
+  Impl::Control* c = impl_->Find(list, ControlKind::kList);
+  if (c == nullptr) return {};
+  auto* widget = static_cast<ListWidget*>(c->widget);
+  if (row < 0 || row >= widget->rowCount() || column < 0 ||
+      column >= widget->columnCount()) {
+    return {};
+  }
+  QTableWidgetItem* item = widget->item(row, column);
+  return item == nullptr ? std::string() : ToGbk(item->text());
+}
+
+int QtToolkit::SelectedRow(ControlId list) {
+  Impl::Control* c = impl_->Find(list, ControlKind::kList);
+  if (c == nullptr) return -1;
+  QModelIndexList rows =
+      static_cast<ListWidget*>(c->widget)->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void QtToolkit::SetProgressPosition(ControlId bar, int position) {
+  Impl::Control* c = impl_->Find(bar, ControlKind::kProgressBar);
+  if (c == nullptr) return;
+  c->stored = std::clamp(position, 0, kMaxStoredPosition);
+  auto* widget = static_cast<QProgressBar*>(c->widget);
+  widget->setValue(std::clamp(c->stored, widget->minimum(), widget->maximum()));
+}
+
+int QtToolkit::ProgressPosition(ControlId bar) {
+  Impl::Control* c = impl_->Find(bar, ControlKind::kProgressBar);
+  return c == nullptr ? 0 : c->stored;
+}
+
+void QtToolkit::SetTimerPeriod(ControlId timer, int milliseconds) {
+  Impl::Control* c = impl_->Find(timer, ControlKind::kTimer);
+  if (c == nullptr) return;
+  if (milliseconds > 0) {
+    c->timer->start(milliseconds);
+  } else {
+    c->timer->stop();
+  }
+}
+
+void QtToolkit::PumpEvents() {
+  QAbstractEventDispatcher* dispatcher =
+      QThread::currentThread()->eventDispatcher();
+  if (dispatcher == nullptr) return;
+  // One round handles what is pending when it starts; events that handling
+  // posts (a repaint, say) are pending too, so go round until a round finds
+  // nothing. A quit requested meanwhile is only recorded by the loop.
+  for (int round = 0; round < kMaxPumpRounds; ++round) {
+    if (!dispatcher->processEvents(QEventLoop::AllEvents)) break;
+  }
+}
+
+}  // namespace velk::platform
