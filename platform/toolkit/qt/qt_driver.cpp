@@ -112,6 +112,13 @@ void QtDriver::Close() {
   if (QWidget* window = toolkit_.impl().window.get()) window->close();
 }
 
+void QtDriver::CloseLater(int milliseconds) {
+  QtToolkit* toolkit = &toolkit_;
+  QTimer::singleShot(milliseconds, [toolkit] {
+    if (QWidget* window = toolkit->impl().window.get()) window->close();
+  });
+}
+
 void QtDriver::PostClick(ControlId button) {
   QWidget* w = WidgetOf(toolkit_, button);
   if (w == nullptr) return;

@@ -16,7 +16,8 @@ enum class Key { kEnter, kEscape };
 
 class QtDriver {
  public:
-  // REQUIRES: the toolkit's window has been created.
+  // REQUIRES: the toolkit's window has been created (except for
+  // CloseLater).
   explicit QtDriver(QtToolkit& toolkit) : toolkit_(toolkit) {}
 
   // --- Input, handled before the call returns ---
@@ -37,6 +38,9 @@ class QtDriver {
   void DragBackground(int x, int y, int dx, int dy);
   // Presses the window's close box.
   void Close();
+  // Presses it once `milliseconds` have passed in the event loop, whatever
+  // window exists then.
+  void CloseLater(int milliseconds);
 
   // --- Input queued for the next pump or the event loop ---
 

@@ -192,7 +192,8 @@ TEST_F(QtToolkitTest, FontDrawsEveryChineseCharacterOfTheWindow) {
       "\xE8\xAF\xAF\xE7\xA7\x8D\xE5\xAD\x90\xE5\x99\xA8\xE7\xBE\xA4\xEF\xBC"
       "\x9A");
   for (QChar ch : chinese) {
-    EXPECT_TRUE(raw.supportsCharacter(ch)) << "U+" << std::hex << static_cast<int>(ch.unicode());
+    EXPECT_TRUE(raw.supportsCharacter(ch))
+        << "U+" << std::hex << static_cast<int>(ch.unicode());
   }
 }
 
