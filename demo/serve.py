@@ -12,6 +12,8 @@ rows fit the program's row pattern. Codes:
 
 With --port 0 the system picks the port. The first line on standard output
 is always "serving on 127.0.0.1:<port>", so a caller can wait for it.
+With --page <code> nothing is served: the page's body and its Content-Type
+go to standard output and standard error (for benchmarks).
 """
 
 import argparse
@@ -65,6 +67,18 @@ def big_page():
     return (head + "".join(rows) + tail).encode("utf-8")
 
 
+def page_for(code):
+    """The body and Content-Type of the result page for `code`."""
+    code = code.strip().upper()
+    if code == BIG_CODE:
+        if Handler.big is None:
+            Handler.big = big_page()
+        return Handler.big, "text/html; charset=utf-8"
+    name, content_type = STATIC.get(code, STATIC["NONE-000"])
+    with open(os.path.join(PAGES, name), "rb") as page:
+        return page.read(), content_type
+
+
 def index_page():
     items = "".join(
         f'<li><a href="/search/{code}/">{code}</a></li>\n'
@@ -88,15 +102,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not match:
             self.answer(404, "text/plain", b"not found\n")
             return
-        code = match.group(1).decode("latin-1").strip().upper()
-        if code == BIG_CODE:
-            if Handler.big is None:
-                Handler.big = big_page()
-            self.answer(200, "text/html; charset=utf-8", Handler.big)
-            return
-        name, content_type = STATIC.get(code, STATIC["NONE-000"])
-        with open(os.path.join(PAGES, name), "rb") as page:
-            self.answer(200, content_type, page.read())
+        body, content_type = page_for(match.group(1).decode("latin-1"))
+        self.answer(200, content_type, body)
 
     def answer(self, status, content_type, body):
         self.send_response(status)
@@ -118,7 +125,15 @@ def main():
                         help="port on 127.0.0.1 (0: any free port)")
     parser.add_argument("--verbose", action="store_true",
                         help="log every request to standard error")
+    parser.add_argument("--page", metavar="CODE",
+                        help="write this code's page to standard output "
+                             "instead of serving")
     args = parser.parse_args()
+    if args.page is not None:
+        body, content_type = page_for(args.page)
+        sys.stdout.buffer.write(body)
+        print(content_type, file=sys.stderr)
+        return 0
     Handler.verbose = args.verbose
     server = http.server.ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True

@@ -2,7 +2,6 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -35,26 +34,36 @@ char gProgramName[] = "velk-seed-finder";
 char* gArgv[] = {gProgramName, nullptr};
 
 void UseCjkFont() {
-  // Without a CJK font every Chinese character is drawn as a box.
-  if (QFontDatabase::families().contains(kFontFamily)) {
-    QFont font(kFontFamily);
-    font.setPixelSize(12);
-    QApplication::setFont(font);
-  }
+  // Without a CJK font every Chinese character is drawn as a box. Naming
+  // the family, rather than listing every family first, keeps start-up
+  // quick; without it the font matcher picks the nearest font.
+  QFont font = QApplication::font();
+  font.setFamilies({kFontFamily});
+  font.setPixelSize(12);
+  QApplication::setFont(font);
 }
 
 }  // namespace
 
+// Each 936 character (one byte or two) gives one UTF-16 unit, and each unit
+// at most two bytes, so one call into a buffer of that size converts a text
+// whole; the sizing call is made only should that ever fall short. Pages
+// of a megabyte cross here, so the second pass matters.
 QString FromGbk(std::string_view text) {
   if (text.empty()) return {};
   int length = static_cast<int>(text.size());
-  int units =
-      MultiByteToWide(kCodePageAnsi, 0, text.data(), length, nullptr, 0);
-  if (units <= 0) return {};
-  QString wide(units, QChar());
+  QString wide(length, QChar());
   int written =
       MultiByteToWide(kCodePageAnsi, 0, text.data(), length,
-                      reinterpret_cast<char16_t*>(wide.data()), units);
+                      reinterpret_cast<char16_t*>(wide.data()), length);
+  if (written <= 0) {
+    int units =
+        MultiByteToWide(kCodePageAnsi, 0, text.data(), length, nullptr, 0);
+    if (units <= 0) return {};
+    wide.resize(units);
+    written = MultiByteToWide(kCodePageAnsi, 0, text.data(), length,
+                              reinterpret_cast<char16_t*>(wide.data()), units);
+  }
   wide.truncate(std::max(written, 0));
   return wide;
 }
@@ -63,11 +72,16 @@ std::string ToGbk(const QString& text) {
   if (text.isEmpty()) return {};
   const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
   int length = static_cast<int>(text.size());
-  int bytes = WideToMultiByte(kCodePageAnsi, 0, units, length, nullptr, 0);
-  if (bytes <= 0) return {};
-  std::string out(static_cast<size_t>(bytes), '\0');
+  std::string out(static_cast<size_t>(length) * 2, '\0');
   int written =
-      WideToMultiByte(kCodePageAnsi, 0, units, length, out.data(), bytes);
+      WideToMultiByte(kCodePageAnsi, 0, units, length, out.data(), length * 2);
+  if (written <= 0) {
+    int bytes = WideToMultiByte(kCodePageAnsi, 0, units, length, nullptr, 0);
+    if (bytes <= 0) return {};
+    out.resize(static_cast<size_t>(bytes));
+    written =
+        WideToMultiByte(kCodePageAnsi, 0, units, length, out.data(), bytes);
+  }
   out.resize(static_cast<size_t>(std::max(written, 0)));
   return out;
 }
