@@ -1,5 +1,7 @@
 #include "net/response.h"
 
+#include <utility>
+
 #include "net/cookies.h"
 #include "net/url.h"
 #include "text/codepage.h"
@@ -12,7 +14,10 @@ namespace {
 // match starting below position 500) or its header block does anywhere.
 bool DeclaresUtf8(const Bytes& body, const Text& rawHeaders) {
   const Text marker = "charset=utf-8";
-  int position = FindBytes(body, TextToBytes(marker));
+  // Only a match starting below 500 counts, so the rest of a long body
+  // need not be searched.
+  int position = FindBytes(BytesLeft(body, 499 + TextLength(marker) - 1),
+                           TextToBytes(marker));
   if (position >= 1 && position < 500) return true;
   return FindText(rawHeaders, marker, std::nullopt, false) > 0;
 }
@@ -20,7 +25,7 @@ bool DeclaresUtf8(const Bytes& body, const Text& rawHeaders) {
 }  // namespace
 
 ResponseOutcome InterpretResponse(const Text& url, FetchRequest& request,
-                                  FetchResult& result, const Bytes& body,
+                                  FetchResult& result, Bytes body,
                                   bool mayFollow) {
   TextArray lines = SplitText(result.rawHeaders, Text("\r\n"));
   result.returnedCookies = Text();
@@ -50,10 +55,8 @@ ResponseOutcome InterpretResponse(const Text& url, FetchRequest& request,
     result.location = Text();
     return outcome;
   }
-  outcome.body = body;
-  if (DeclaresUtf8(body, result.rawHeaders)) {
-    outcome.body = Utf8BytesToGbk(body);
-  }
+  outcome.body = DeclaresUtf8(body, result.rawHeaders) ? Utf8BytesToGbk(body)
+                                                       : std::move(body);
   return outcome;
 }
 

@@ -26,7 +26,7 @@ struct ResponseOutcome {
 // and decides between a follow-up (a 301 status, when `mayFollow`) and the
 // body, converted from UTF-8 when the page declares charset=utf-8.
 ResponseOutcome InterpretResponse(const Text& url, FetchRequest& request,
-                                  FetchResult& result, const Bytes& body,
+                                  FetchResult& result, Bytes body,
                                   bool mayFollow);
 
 }  // namespace velk

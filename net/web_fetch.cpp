@@ -1,6 +1,7 @@
 #include "net/web_fetch.h"
 
 #include <string>
+#include <utility>
 
 #include "net/request.h"
 #include "net/response.h"
@@ -65,14 +66,19 @@ Bytes Fetch(const Text& url, FetchRequest& request, FetchResult& result,
                           "", 0);
   }
 
-  Bytes body;
+  // One growing buffer, sized up front to what the service holds.
+  std::string bodyBytes;
+  int available = 0;
+  inet::QueryInetDataAvailable(handles.request, &available);
+  if (available > 0) bodyBytes.reserve(static_cast<size_t>(available));
   for (;;) {
-    unsigned char piece[kReadPiece] = {};
+    char piece[kReadPiece] = {};
     int count = 0;
     inet::ReadInetResponse(handles.request, piece, kReadPiece, &count);
     if (count <= 0) break;
-    body.Append(piece, static_cast<size_t>(count));
+    bodyBytes.append(piece, static_cast<size_t>(count));
   }
+  Bytes body(std::move(bodyBytes));
 
   // A block that does not fit leaves the blanks in place.
   std::string buffer(kHeaderBuffer, ' ');

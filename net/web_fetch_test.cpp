@@ -293,6 +293,23 @@ TEST_F(WebFetchTest, MovedIsFollowedWithLocationPlusPath) {
   EXPECT_EQ(result.returnedCookies, Text("c=4;"));
 }
 
+TEST_F(WebFetchTest, FollowUpThatCannotOpenKeepsTheMovedResponse) {
+  // "http:///" names no server, so the follow-up stops before a request.
+  const std::string head =
+      "HTTP/1.1 301 Moved Permanently\r\nLocation: http:///\r\nSet-Cookie: "
+      "m=1;";
+  server_.Enqueue(Respond(head, "moved body"));
+  FetchRequest request;
+  request.url = Url("/p");
+  request.noRedirect = true;
+  FetchResult result;
+  EXPECT_EQ(WebFetch(request, result), Bytes());
+  EXPECT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(result.rawHeaders, Text(head + "\r\nContent-Length: 10\r\n\r\n"));
+  EXPECT_EQ(result.returnedCookies, Text("m=1; "));
+  EXPECT_EQ(result.location, Text());
+}
+
 TEST_F(WebFetchTest, MovedLoopEndsAfterTheBound) {
   const std::string origin = "http://" + server_.HostPort();
   server_.SetHandler([origin](const std::string&) {

@@ -80,6 +80,10 @@ bool SendInetRequest(InetHandle* request, const char* headers,
 bool ReadInetResponse(InetHandle* request, void* buffer, int capacity,
                       int* bytesRead);
 
+// Stores in `*bytesAvailable` how many body bytes are left to read (0 at
+// the end or without a response). Returns false for a bad handle.
+bool QueryInetDataAvailable(InetHandle* request, int* bytesAvailable);
+
 // Writes the final response's header block (status line first, each line
 // ended by CR LF, an empty line last) and a NUL into `buffer` when both fit
 // in `*length` bytes, and sets `*length` to the block's length. When it does

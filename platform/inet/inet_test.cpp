@@ -376,6 +376,29 @@ TEST_F(InetTest, FollowsRedirectsAndReportsTheFinalResponse) {
   }
 }
 
+TEST_F(InetTest, RedirectTargetsAreResolvedAndEncoded) {
+  struct Case {
+    const char* name;
+    std::string location;
+    std::string requestLine;
+  };
+  const Case kCases[] = {
+      {"relative to the directory", "next?a=1", "GET /dir/next?a=1 HTTP/1.1"},
+      {"absolute path, blanks and a fragment", "/n p?q=a b#frag",
+       "GET /n%20p?q=a%20b HTTP/1.1"},
+      {"absolute URL on the same server",
+       "http://" + server_.HostPort() + "/abs/\xD6\xD0",  // 中
+       "GET /abs/%D6%D0 HTTP/1.1"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    server_.Enqueue(Respond("HTTP/1.1 302 Found\r\nLocation: " + c.location));
+    Exchange(At("/dir/start"));
+    std::string last = LastRequest();
+    EXPECT_EQ(last.substr(0, last.find("\r\n")), c.requestLine);
+  }
+}
+
 TEST_F(InetTest, NoAutoRedirectReturnsTheRedirectItself) {
   server_.Enqueue(
       Respond("HTTP/1.1 302 Found\r\nLocation: /next", "see elsewhere"));
@@ -559,20 +582,25 @@ TEST_F(InetTlsTest, UntrustedOrMisnamedCertificateGivesNothing) {
   EXPECT_FALSE(out.headersOk);
   EXPECT_TRUE(selfSigned.Requests().empty());
 
-  // The CA's certificate names 127.0.0.1 and localhost, nothing else.
-  TestHttpServer signedServer(certificates_->signedServer());
-  call.port = signedServer.port();
-  call.server = "127.0.0.2";  // Still loopback, but not the name.
+  // A certificate from the trusted CA for another name.
+  TestHttpServer misnamed(certificates_->wrongNameServer());
+  ASSERT_TRUE(misnamed.ok());
+  call.port = misnamed.port();
   out = Exchange(call);
   EXPECT_FALSE(out.sent);
-  EXPECT_TRUE(signedServer.Requests().empty());
+  EXPECT_TRUE(misnamed.Requests().empty());
 
-  // Without the test CA the system's store is used, which does not know it.
+  // The right certificate is accepted with the test CA ...
+  TestHttpServer signedServer(certificates_->signedServer());
+  signedServer.Enqueue(Respond("HTTP/1.1 200 OK", "fine"));
+  call.port = signedServer.port();
+  EXPECT_EQ(Exchange(call).body, "fine");
+
+  // ... and refused without it: the system's store does not know the CA.
   SetInetCaFileForTesting("");
-  call.server = "127.0.0.1";
   out = Exchange(call);
   EXPECT_FALSE(out.sent);
-  EXPECT_TRUE(signedServer.Requests().empty());
+  EXPECT_EQ(signedServer.Requests().size(), 1u);
 }
 
 TEST_F(InetTlsTest, RedirectToHttpsNeedsTheFlag) {

@@ -172,11 +172,6 @@ int TestHttpServer::Connections() {
   return connections_;
 }
 
-int TestHttpServer::FailedHandshakes() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return failedHandshakes_;
-}
-
 void TestHttpServer::Run() {
   while (!stop_) {
     pollfd p{listenFd_, POLLIN, 0};
@@ -236,17 +231,16 @@ void TestHttpServer::Serve(int fd) {
     SSL_set_fd(peer.ssl, fd);
     if (SSL_accept(peer.ssl) != 1) {
       ERR_clear_error();
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++failedHandshakes_;
-      }
       SSL_free(peer.ssl);
       close(fd);
       return;
     }
   }
   std::string request = ReadRequest(peer);
-  Reply reply = NextReply(request);
+  // A client that sent nothing (a TLS client that refused the certificate,
+  // say) made no request and gets no reply.
+  Reply reply;
+  if (!request.empty()) reply = NextReply(request);
   bool reset = false;
   for (const ReplyStep& step : reply) {
     if (stop_) break;
@@ -295,31 +289,34 @@ TestCertificates::TestCertificates() {
   serverKey_ = dir_ + "/server.key";
   selfCert_ = dir_ + "/self.pem";
   selfKey_ = dir_ + "/self.key";
-  {
-    std::ofstream ext(dir_ + "/server.ext");
-    ext << "subjectAltName=IP:127.0.0.1,DNS:localhost\n"
-           "basicConstraints=CA:FALSE\n"
-           "keyUsage=digitalSignature\n"
-           "extendedKeyUsage=serverAuth\n";
-  }
-  const std::string key = "-newkey ec -pkeyopt ec_paramgen_curve:prime256v1";
+  otherCert_ = dir_ + "/other.pem";
+
   const std::string d = "'" + dir_ + "'";
-  ok_ =
-      RunQuiet("timeout 60 openssl req -x509 " + key + " -nodes -keyout " + d +
-               "/ca.key -out " + d +
-               "/ca.pem -days 2 -subj '/CN=Test CA' -addext "
-               "basicConstraints=critical,CA:TRUE -addext "
-               "keyUsage=critical,keyCertSign,cRLSign") &&
-      RunQuiet("timeout 60 openssl req " + key + " -nodes -keyout " + d +
-               "/server.key -out " + d + "/server.csr -subj '/CN=127.0.0.1'") &&
-      RunQuiet("timeout 60 openssl x509 -req -in " + d + "/server.csr -CA " +
-               d + "/ca.pem -CAkey " + d +
-               "/ca.key -CAcreateserial -days 2 -out " + d +
-               "/server.pem -extfile " + d + "/server.ext") &&
-      RunQuiet("timeout 60 openssl req -x509 " + key + " -nodes -keyout " + d +
-               "/self.key -out " + d +
-               "/self.pem -days 2 -subj '/CN=127.0.0.1' -addext "
-               "subjectAltName=IP:127.0.0.1,DNS:localhost");
+  const std::string newKey =
+      "timeout 60 openssl req -newkey ec -pkeyopt "
+      "ec_paramgen_curve:prime256v1 -nodes ";
+  // Signs the server key's request for the names in `altNames`.
+  auto sign = [&](const std::string& name, const std::string& altNames) {
+    std::ofstream(dir_ + "/" + name + ".ext")
+        << "subjectAltName=" << altNames
+        << "\nbasicConstraints=CA:FALSE\nkeyUsage=digitalSignature\n"
+           "extendedKeyUsage=serverAuth\n";
+    return RunQuiet("timeout 60 openssl x509 -req -in " + d +
+                    "/server.csr -CA " + d + "/ca.pem -CAkey " + d +
+                    "/ca.key -CAcreateserial -days 2 -out " + d + "/" + name +
+                    ".pem -extfile " + d + "/" + name + ".ext");
+  };
+  ok_ = RunQuiet(newKey + "-x509 -keyout " + d + "/ca.key -out " + d +
+                 "/ca.pem -days 2 -subj '/CN=Test CA' -addext "
+                 "basicConstraints=critical,CA:TRUE -addext "
+                 "keyUsage=critical,keyCertSign,cRLSign") &&
+        RunQuiet(newKey + "-keyout " + d + "/server.key -out " + d +
+                 "/server.csr -subj '/CN=127.0.0.1'") &&
+        sign("server", "IP:127.0.0.1,DNS:localhost") &&
+        sign("other", "DNS:other.example") &&
+        RunQuiet(newKey + "-x509 -keyout " + d + "/self.key -out " + d +
+                 "/self.pem -days 2 -subj '/CN=127.0.0.1' -addext "
+                 "subjectAltName=IP:127.0.0.1,DNS:localhost");
 }
 
 TestCertificates::~TestCertificates() {

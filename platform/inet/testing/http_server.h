@@ -72,10 +72,8 @@ class TestHttpServer {
 
   // The exact bytes of every request received so far, in order.
   std::vector<std::string> Requests();
-  // Connections accepted so far (TLS: handshakes attempted).
+  // Connections accepted so far.
   int Connections();
-  // TLS handshakes that failed.
-  int FailedHandshakes();
 
  private:
   struct Peer;
@@ -93,12 +91,12 @@ class TestHttpServer {
   Handler handler_;
   std::vector<std::string> requests_;
   int connections_ = 0;
-  int failedHandshakes_ = 0;
   std::thread thread_;
 };
 
 // A throw-away certificate authority, a server certificate it signed for
-// 127.0.0.1 and localhost, and a self-signed server certificate, made with
+// 127.0.0.1 and localhost, one it signed for another name only, and a
+// self-signed server certificate for 127.0.0.1, made with
 // the openssl command in a fresh temporary folder that the destructor
 // removes.
 class TestCertificates {
@@ -112,6 +110,8 @@ class TestCertificates {
   const std::string& caFile() const { return caFile_; }
   TlsFiles signedServer() const { return {serverCert_, serverKey_}; }
   TlsFiles selfSignedServer() const { return {selfCert_, selfKey_}; }
+  // Signed by the CA for "other.example" alone.
+  TlsFiles wrongNameServer() const { return {otherCert_, serverKey_}; }
 
  private:
   bool ok_ = false;
@@ -121,6 +121,7 @@ class TestCertificates {
   std::string serverKey_;
   std::string selfCert_;
   std::string selfKey_;
+  std::string otherCert_;
 };
 
 }  // namespace velk::testing
