@@ -20,6 +20,15 @@ Text AnsiText(const std::u16string& wide) {
   return Text(std::string_view(platform::WideToAnsi(wide)));
 }
 
+// A variant as text; a text variant gives up its own storage.
+bool ToText(Variant& value, std::u16string& text) {
+  if (value.kind == Variant::Kind::kText) {
+    text = std::move(value.text);
+    return true;
+  }
+  return platform::VariantToText(value, text);
+}
+
 // A failed write changes nothing and is not reported.
 void PutBoolean(const ObjectRef& object, std::u16string_view name, bool value) {
   platform::PutProperty(object, name, Variant::Boolean(value));
@@ -29,8 +38,7 @@ void PutBoolean(const ObjectRef& object, std::u16string_view name, bool value) {
 Text ReadText(const ObjectRef& object, std::u16string_view name) {
   Variant value;
   std::u16string wide;
-  if (!platform::GetProperty(object, name, {}, value) ||
-      !platform::VariantToText(value, wide)) {
+  if (!platform::GetProperty(object, name, {}, value) || !ToText(value, wide)) {
     return Text();
   }
   return AnsiText(wide);
@@ -146,7 +154,7 @@ Text RegexObject::Replace(const Text& replacement) {
   Variant result;
   std::u16string wide;
   if (!platform::CallMethod(engine, u"Replace", arguments, result) ||
-      !platform::VariantToText(result, wide)) {
+      !ToText(result, wide)) {
     return Text();
   }
   return AnsiText(wide);
@@ -171,7 +179,7 @@ Text RegexObject::SubmatchText(int matchIndex, int submatchIndex,
   Text text;
   // A group that took no part is the empty variant, which reads as "".
   if (platform::GetProperty(groups, u"Item", std::span(&index, 1), item) &&
-      platform::VariantToText(item, wide)) {
+      ToText(item, wide)) {
     text = AnsiText(wide);
   }
   // The group is looked for from the start of its match.

@@ -130,10 +130,15 @@ class MatchObject : public TableObject<MatchObject> {
     out = Variant::Integer(span[1] - span[0]);
     return true;
   }
+  // The same SubMatches object on every read, as the match is read for
+  // several groups in a row.
   static bool SubMatches(MatchObject& self, Arguments arguments, Variant& out) {
     if (!arguments.empty()) return false;
-    out = Variant::FromObject(
-        ObjectRef(new SubMatchesObject(self.result_, self.match_)));
+    if (self.subMatches_.IsEmpty()) {
+      self.subMatches_ =
+          ObjectRef(new SubMatchesObject(self.result_, self.match_));
+    }
+    out = Variant::FromObject(self.subMatches_);
     return true;
   }
 
@@ -147,6 +152,7 @@ class MatchObject : public TableObject<MatchObject> {
  private:
   std::shared_ptr<const ExecuteResult> result_;
   int match_;
+  ObjectRef subMatches_;  // made on first read
 };
 
 class MatchCollectionObject : public TableObject<MatchCollectionObject> {
@@ -164,7 +170,12 @@ class MatchCollectionObject : public TableObject<MatchCollectionObject> {
                    Variant& out) {
     int index;
     if (!ReadIndex(arguments, self.result_->count(), index)) return false;
-    out = Variant::FromObject(ObjectRef(new MatchObject(self.result_, index)));
+    // One Match object per match, made on its first read: callers read the
+    // same match once per group they want.
+    if (self.items_.empty()) self.items_.resize(self.result_->count());
+    ObjectRef& item = self.items_[static_cast<size_t>(index)];
+    if (item.IsEmpty()) item = ObjectRef(new MatchObject(self.result_, index));
+    out = Variant::FromObject(item);
     return true;
   }
 
@@ -175,6 +186,7 @@ class MatchCollectionObject : public TableObject<MatchCollectionObject> {
 
  private:
   std::shared_ptr<const ExecuteResult> result_;
+  std::vector<ObjectRef> items_;  // one per match once any is read
 };
 
 // Appends the expansion of `replacement` for match `match` of `result`.
