@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "text/extract.h"
 
@@ -133,10 +134,11 @@ bool RegexObject::Create(const Text& pattern, const Text& subject,
           : pattern;
   platform::PutProperty(engine, u"Pattern", TextVariant(patternText));
 
-  const Variant argument = TextVariant(subject);
+  std::vector<Variant> arguments;
+  arguments.push_back(TextVariant(subject));
   Variant result;
-  if (platform::CallMethod(engine, u"Execute", std::span(&argument, 1),
-                           result) &&
+  if (platform::CallMethodWithValues(engine, u"Execute", std::move(arguments),
+                                     result) &&
       result.kind == Variant::Kind::kObject) {
     matches = std::move(result.object);
   }
@@ -150,10 +152,13 @@ Text RegexObject::GetPattern() {
 }
 
 Text RegexObject::Replace(const Text& replacement) {
-  const Variant arguments[] = {TextVariant(subject), TextVariant(replacement)};
+  std::vector<Variant> arguments;
+  arguments.push_back(TextVariant(subject));
+  arguments.push_back(TextVariant(replacement));
   Variant result;
   std::u16string wide;
-  if (!platform::CallMethod(engine, u"Replace", arguments, result) ||
+  if (!platform::CallMethodWithValues(engine, u"Replace", std::move(arguments),
+                                      result) ||
       !ToText(result, wide)) {
     return Text();
   }

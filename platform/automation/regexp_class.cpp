@@ -19,7 +19,7 @@
 namespace velk::platform {
 namespace {
 
-using Arguments = std::span<const Variant>;
+using Arguments = std::span<Variant>;
 
 // The result of one Execute, shared by the objects that read it.
 struct ExecuteResult {
@@ -52,8 +52,13 @@ bool ReadBoolean(const Variant& value, bool& result) {
   }
 }
 
-bool ReadText(const Variant& value, std::u16string& result) {
+// A text argument; the call's own copy gives up its storage.
+bool ReadText(Variant& value, std::u16string& result) {
   if (value.kind == Variant::Kind::kObject) return false;
+  if (value.kind == Variant::Kind::kText) {
+    result = std::move(value.text);
+    return true;
+  }
   return VariantToText(value, result);
 }
 
@@ -261,7 +266,10 @@ class RegExpObject : public TableObject<RegExpObject> {
   }
   static bool PutPattern(RegExpObject& self, const Variant& value) {
     std::u16string pattern;
-    if (!ReadText(value, pattern)) return false;
+    if (value.kind == Variant::Kind::kObject ||
+        !VariantToText(value, pattern)) {
+      return false;
+    }
     self.pattern_ = std::move(pattern);
     self.matcher_.reset();
     return true;
@@ -339,7 +347,7 @@ class RegExpObject : public TableObject<RegExpObject> {
  private:
   // Matches `subjectValue` with the current pattern and options; false when
   // the pattern cannot be compiled or the subject is not a text.
-  bool Run(const Variant& subjectValue, bool global,
+  bool Run(Variant& subjectValue, bool global,
            std::shared_ptr<ExecuteResult>& result) {
     auto fresh = std::make_shared<ExecuteResult>();
     if (!ReadText(subjectValue, fresh->subject)) return false;
