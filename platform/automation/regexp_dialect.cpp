@@ -313,7 +313,17 @@ class Parser {
       return !StartsQuantifier();
     }
     if (StartsQuantifier()) return false;  // nothing to repeat
+    const size_t atomStart = out_.backtracking.size();
+    const bool group = c == U'(';
     if (!Atom(depth)) return false;
+    if (!group && StartsQuantifier()) {
+      // The backtracking library counts its work budget per group
+      // iteration, not per character of a repeated single character or
+      // class, so a repeated atom goes in a group: otherwise its backtracking
+      // could run uncounted and the budget would not bound the time.
+      out_.backtracking.insert(atomStart, "(?:");
+      out_.backtracking += ')';
+    }
     return Quantifier();
   }
 
