@@ -1,7 +1,9 @@
 #include "platform/automation/regexp_backtracking.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
@@ -66,6 +68,11 @@ struct BacktrackingEngine::Compiled {
   char16_t firstUnit = 0;
   uint8_t bitmap[32] = {};
   size_t minLength = 0;
+  std::vector<PrefixUnit> prefix;
+
+  // The first position at or after `position` where a match can start;
+  // `subject.size() + 1` when there is none before the end.
+  size_t NextStart(std::u16string_view subject, size_t position) const;
 
   bool CanStart(char16_t unit) const {
     switch (start) {
@@ -85,14 +92,76 @@ struct BacktrackingEngine::Compiled {
   }
 };
 
+namespace {
+
+bool SameUnit(char16_t unit, const PrefixUnit& p) {
+  return unit == p.unit || (p.foldCase && (unit | 0x20) == (p.unit | 0x20));
+}
+
+// The first unit equal to `unit` at or after `from`, found with memchr over
+// the units' low bytes; `units.size()` when there is none.
+size_t FindUnit(std::u16string_view units, size_t from, char16_t unit) {
+  if constexpr (std::endian::native != std::endian::little) {
+    const size_t found = units.find(unit, from);
+    return found == std::u16string_view::npos ? units.size() : found;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(units.data());
+  const size_t end = units.size() * 2;
+  size_t at = from * 2;
+  const unsigned char low = static_cast<unsigned char>(unit & 0xFF);
+  while (at < end) {
+    const void* hit = std::memchr(bytes + at, low, end - at);
+    if (hit == nullptr) break;
+    const size_t offset =
+        static_cast<size_t>(static_cast<const unsigned char*>(hit) - bytes);
+    if (offset % 2 == 0 && units[offset / 2] == unit) return offset / 2;
+    at = offset + 1;
+  }
+  return units.size();
+}
+
+}  // namespace
+
+size_t BacktrackingEngine::Compiled::NextStart(std::u16string_view subject,
+                                               size_t position) const {
+  const size_t length = subject.size();
+  if (!prefix.empty()) {
+    const PrefixUnit& first = prefix[0];
+    while (true) {
+      if (length - position < prefix.size()) return length + 1;
+      if (first.foldCase) {
+        while (position < length && !SameUnit(subject[position], first)) {
+          ++position;
+        }
+      } else {
+        position = FindUnit(subject, position, first.unit);
+      }
+      if (length - position < prefix.size()) return length + 1;
+      size_t i = 1;
+      while (i < prefix.size() && SameUnit(subject[position + i], prefix[i])) {
+        ++i;
+      }
+      if (i == prefix.size()) return position;
+      ++position;
+    }
+  }
+  if (length - position < minLength) return length + 1;
+  if (start != Start::kAny) {
+    while (position < length && !CanStart(subject[position])) ++position;
+    if (position == length && minLength > 0) return length + 1;
+  }
+  return position;
+}
+
 BacktrackingEngine::BacktrackingEngine(std::unique_ptr<Compiled> compiled)
     : compiled_(std::move(compiled)) {}
 
 BacktrackingEngine::~BacktrackingEngine() = default;
 
 std::unique_ptr<BacktrackingEngine> BacktrackingEngine::Compile(
-    const std::string& pattern) {
+    const std::string& pattern, const std::vector<PrefixUnit>& prefix) {
   auto compiled = std::make_unique<Compiled>();
+  compiled->prefix = prefix;
   // The library's start-of-match optimisations search ahead of the start
   // position without counting; they are off, and the unanchored form of the
   // pattern only tells which units can start a match.
@@ -159,14 +228,20 @@ bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
 
   size_t position = 0;
   while (position <= length) {
-    // The next position where a match can start.
-    if (length - position < c.minLength) return true;
-    if (c.start != Compiled::Start::kAny) {
-      while (position < length && !c.CanStart(subject[position])) ++position;
-      if (position == length && c.minLength > 0) return true;
-    }
+    position = c.NextStart(subject, position);
+    if (position > length) return true;
     uint64_t limit = kFirstTry;
     bool paid = false;
+    if (!c.prefix.empty() && typical > kFirstTry &&
+        credit >= typical - kFirstTry) {
+      // A position that passed the literal prefix is most likely a match:
+      // it gets the limit that found the last one at once, the part above
+      // the free try paid from the credit, and saves a call that would
+      // only run out.
+      credit -= typical - kFirstTry;
+      limit = typical;
+      paid = true;
+    }
     int rc;
     while (true) {
       pcre2_set_match_limit(r.context, static_cast<uint32_t>(limit));
