@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "text/extract.h"
 
@@ -20,6 +21,15 @@ Text AnsiText(const std::u16string& wide) {
   return Text(std::string_view(platform::WideToAnsi(wide)));
 }
 
+// A variant as text; a text variant gives up its own storage.
+bool ToText(Variant& value, std::u16string& text) {
+  if (value.kind == Variant::Kind::kText) {
+    text = std::move(value.text);
+    return true;
+  }
+  return platform::VariantToText(value, text);
+}
+
 // A failed write changes nothing and is not reported.
 void PutBoolean(const ObjectRef& object, std::u16string_view name, bool value) {
   platform::PutProperty(object, name, Variant::Boolean(value));
@@ -29,8 +39,7 @@ void PutBoolean(const ObjectRef& object, std::u16string_view name, bool value) {
 Text ReadText(const ObjectRef& object, std::u16string_view name) {
   Variant value;
   std::u16string wide;
-  if (!platform::GetProperty(object, name, {}, value) ||
-      !platform::VariantToText(value, wide)) {
+  if (!platform::GetProperty(object, name, {}, value) || !ToText(value, wide)) {
     return Text();
   }
   return AnsiText(wide);
@@ -125,10 +134,11 @@ bool RegexObject::Create(const Text& pattern, const Text& subject,
           : pattern;
   platform::PutProperty(engine, u"Pattern", TextVariant(patternText));
 
-  const Variant argument = TextVariant(subject);
+  std::vector<Variant> arguments;
+  arguments.push_back(TextVariant(subject));
   Variant result;
-  if (platform::CallMethod(engine, u"Execute", std::span(&argument, 1),
-                           result) &&
+  if (platform::CallMethodWithValues(engine, u"Execute", std::move(arguments),
+                                     result) &&
       result.kind == Variant::Kind::kObject) {
     matches = std::move(result.object);
   }
@@ -142,11 +152,14 @@ Text RegexObject::GetPattern() {
 }
 
 Text RegexObject::Replace(const Text& replacement) {
-  const Variant arguments[] = {TextVariant(subject), TextVariant(replacement)};
+  std::vector<Variant> arguments;
+  arguments.push_back(TextVariant(subject));
+  arguments.push_back(TextVariant(replacement));
   Variant result;
   std::u16string wide;
-  if (!platform::CallMethod(engine, u"Replace", arguments, result) ||
-      !platform::VariantToText(result, wide)) {
+  if (!platform::CallMethodWithValues(engine, u"Replace", std::move(arguments),
+                                      result) ||
+      !ToText(result, wide)) {
     return Text();
   }
   return AnsiText(wide);
@@ -171,7 +184,7 @@ Text RegexObject::SubmatchText(int matchIndex, int submatchIndex,
   Text text;
   // A group that took no part is the empty variant, which reads as "".
   if (platform::GetProperty(groups, u"Item", std::span(&index, 1), item) &&
-      platform::VariantToText(item, wide)) {
+      ToText(item, wide)) {
     text = AnsiText(wide);
   }
   // The group is looked for from the start of its match.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/automation/object.h"
 
@@ -26,8 +27,8 @@ char16_t FoldAscii(char16_t c) {
   return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
-bool Invoke(const ObjectRef& object, std::u16string_view name, Access access,
-            std::span<const Variant> arguments, Variant& result) {
+bool InvokeOwned(const ObjectRef& object, std::u16string_view name,
+                 Access access, std::span<Variant> arguments, Variant& result) {
   if (object.IsEmpty()) return false;
   // The member writes into a scratch value so that a failed call leaves the
   // caller's result as it was.
@@ -37,10 +38,25 @@ bool Invoke(const ObjectRef& object, std::u16string_view name, Access access,
   return true;
 }
 
+// Gives the member copies of the caller's arguments, as a call by value.
+bool Invoke(const ObjectRef& object, std::u16string_view name, Access access,
+            std::span<const Variant> arguments, Variant& result) {
+  if (object.IsEmpty()) return false;
+  // Most calls take no argument or one; those need no heap buffer.
+  if (arguments.empty()) return InvokeOwned(object, name, access, {}, result);
+  if (arguments.size() == 1) {
+    Variant copy = arguments[0];
+    return InvokeOwned(object, name, access, std::span(&copy, 1), result);
+  }
+  std::vector<Variant> copies(arguments.begin(), arguments.end());
+  return InvokeOwned(object, name, access, copies, result);
+}
+
 }  // namespace
 
 bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
+  if (a == b) return true;  // callers mostly spell names exactly
   for (size_t i = 0; i < a.size(); ++i) {
     if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }
@@ -158,6 +174,11 @@ bool GetProperty(const ObjectRef& object, std::u16string_view name,
 bool CallMethod(const ObjectRef& object, std::u16string_view name,
                 std::span<const Variant> arguments, Variant& result) {
   return Invoke(object, name, Access::kCall, arguments, result);
+}
+
+bool CallMethodWithValues(const ObjectRef& object, std::u16string_view name,
+                          std::vector<Variant> arguments, Variant& result) {
+  return InvokeOwned(object, name, Access::kCall, arguments, result);
 }
 
 namespace {

@@ -21,6 +21,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velk::platform {
 
@@ -93,6 +94,11 @@ bool GetProperty(const ObjectRef& object, std::u16string_view name,
 // Fails like GetProperty.
 bool CallMethod(const ObjectRef& object, std::u16string_view name,
                 std::span<const Variant> arguments, Variant& result);
+
+// CallMethod with arguments handed over by value: a large text argument
+// moves to the object instead of being copied.
+bool CallMethodWithValues(const ObjectRef& object, std::u16string_view name,
+                          std::vector<Variant> arguments, Variant& result);
 
 // Converts `value` to text with no conversion flags: empty gives "", true
 // "-1", false "0", numbers their shortest decimal form. Fails for objects.

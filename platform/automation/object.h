@@ -32,10 +32,12 @@ class AutomationObject {
   int references() const { return references_; }
 
   // Runs member `name` the way `access` says. For kPut, `arguments` holds
-  // the one value to write. Returns false, changing nothing, when there is
-  // no such member or it cannot take the arguments.
+  // the one value to write. The arguments are the call's own copies: a
+  // member may take their storage. Returns false, changing nothing the
+  // caller can see, when there is no such member or it cannot take the
+  // arguments.
   virtual bool Invoke(std::u16string_view name, Access access,
-                      std::span<const Variant> arguments, Variant& result) = 0;
+                      std::span<Variant> arguments, Variant& result) = 0;
 
  private:
   int references_ = 0;
@@ -47,9 +49,9 @@ class AutomationObject {
 template <typename T>
 struct Member {
   std::u16string_view name;
-  bool (*get)(T& self, std::span<const Variant> arguments, Variant& result);
+  bool (*get)(T& self, std::span<Variant> arguments, Variant& result);
   bool (*put)(T& self, const Variant& value);
-  bool (*call)(T& self, std::span<const Variant> arguments, Variant& result);
+  bool (*call)(T& self, std::span<Variant> arguments, Variant& result);
 };
 
 // An object whose members are the rows of T::kMembers, looked up by name
@@ -58,7 +60,7 @@ template <typename T>
 class TableObject : public AutomationObject {
  public:
   bool Invoke(std::u16string_view name, Access access,
-              std::span<const Variant> arguments, Variant& result) override {
+              std::span<Variant> arguments, Variant& result) override {
     for (const Member<T>& member : T::kMembers) {
       if (!EqualsIgnoringAsciiCase(member.name, name)) continue;
       T& self = static_cast<T&>(*this);

@@ -10,14 +10,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/automation/regexp_dialect.h"
+
 namespace velk::platform::regexp {
 
 class BacktrackingEngine {
  public:
   // Compiles a pattern in the engine's own syntax (TranslatedPattern's
-  // `backtracking`). Null when it cannot be compiled or JIT-compiled.
+  // `backtracking`), whose every match starts with `prefix`. Null when it
+  // cannot be compiled or JIT-compiled.
   static std::unique_ptr<BacktrackingEngine> Compile(
-      const std::string& pattern);
+      const std::string& pattern, const std::vector<PrefixUnit>& prefix);
   ~BacktrackingEngine();
 
   // Finds the matches of `subject` from its start and appends their spans

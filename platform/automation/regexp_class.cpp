@@ -19,7 +19,7 @@
 namespace velk::platform {
 namespace {
 
-using Arguments = std::span<const Variant>;
+using Arguments = std::span<Variant>;
 
 // The result of one Execute, shared by the objects that read it.
 struct ExecuteResult {
@@ -52,8 +52,13 @@ bool ReadBoolean(const Variant& value, bool& result) {
   }
 }
 
-bool ReadText(const Variant& value, std::u16string& result) {
+// A text argument; the call's own copy gives up its storage.
+bool ReadText(Variant& value, std::u16string& result) {
   if (value.kind == Variant::Kind::kObject) return false;
+  if (value.kind == Variant::Kind::kText) {
+    result = std::move(value.text);
+    return true;
+  }
   return VariantToText(value, result);
 }
 
@@ -130,10 +135,15 @@ class MatchObject : public TableObject<MatchObject> {
     out = Variant::Integer(span[1] - span[0]);
     return true;
   }
+  // The same SubMatches object on every read, as the match is read for
+  // several groups in a row.
   static bool SubMatches(MatchObject& self, Arguments arguments, Variant& out) {
     if (!arguments.empty()) return false;
-    out = Variant::FromObject(
-        ObjectRef(new SubMatchesObject(self.result_, self.match_)));
+    if (self.subMatches_.IsEmpty()) {
+      self.subMatches_ =
+          ObjectRef(new SubMatchesObject(self.result_, self.match_));
+    }
+    out = Variant::FromObject(self.subMatches_);
     return true;
   }
 
@@ -147,6 +157,7 @@ class MatchObject : public TableObject<MatchObject> {
  private:
   std::shared_ptr<const ExecuteResult> result_;
   int match_;
+  ObjectRef subMatches_;  // made on first read
 };
 
 class MatchCollectionObject : public TableObject<MatchCollectionObject> {
@@ -164,7 +175,12 @@ class MatchCollectionObject : public TableObject<MatchCollectionObject> {
                    Variant& out) {
     int index;
     if (!ReadIndex(arguments, self.result_->count(), index)) return false;
-    out = Variant::FromObject(ObjectRef(new MatchObject(self.result_, index)));
+    // One Match object per match, made on its first read: callers read the
+    // same match once per group they want.
+    if (self.items_.empty()) self.items_.resize(self.result_->count());
+    ObjectRef& item = self.items_[static_cast<size_t>(index)];
+    if (item.IsEmpty()) item = ObjectRef(new MatchObject(self.result_, index));
+    out = Variant::FromObject(item);
     return true;
   }
 
@@ -175,6 +191,7 @@ class MatchCollectionObject : public TableObject<MatchCollectionObject> {
 
  private:
   std::shared_ptr<const ExecuteResult> result_;
+  std::vector<ObjectRef> items_;  // one per match once any is read
 };
 
 // Appends the expansion of `replacement` for match `match` of `result`.
@@ -249,7 +266,10 @@ class RegExpObject : public TableObject<RegExpObject> {
   }
   static bool PutPattern(RegExpObject& self, const Variant& value) {
     std::u16string pattern;
-    if (!ReadText(value, pattern)) return false;
+    if (value.kind == Variant::Kind::kObject ||
+        !VariantToText(value, pattern)) {
+      return false;
+    }
     self.pattern_ = std::move(pattern);
     self.matcher_.reset();
     return true;
@@ -327,7 +347,7 @@ class RegExpObject : public TableObject<RegExpObject> {
  private:
   // Matches `subjectValue` with the current pattern and options; false when
   // the pattern cannot be compiled or the subject is not a text.
-  bool Run(const Variant& subjectValue, bool global,
+  bool Run(Variant& subjectValue, bool global,
            std::shared_ptr<ExecuteResult>& result) {
     auto fresh = std::make_shared<ExecuteResult>();
     if (!ReadText(subjectValue, fresh->subject)) return false;

@@ -245,6 +245,11 @@ class Parser {
     while (!AtEnd() && Peek() == U'|') {
       ++pos_;
       Emit("|", "|");
+      if (depth == 0) {
+        // Alternatives at the top share no prefix.
+        prefixOpen_ = false;
+        out_.prefix.clear();
+      }
       if (!Alternative(depth)) return false;
     }
     return true;
@@ -304,16 +309,40 @@ class Parser {
       } else {
         Emit(multiline_ ? "(?m:$)" : "\\z", multiline_ ? kAfter : "\\z");
       }
+      if (depth == 0) prefixOpen_ = false;
       return !StartsQuantifier();
     }
     if (c == U'\\' && (Peek(1) == U'b' || Peek(1) == U'B')) {
+      if (depth == 0) prefixOpen_ = false;
       pos_ += 2;
       const char* boundary = pattern_[pos_ - 1] == u'b' ? "\\b" : "\\B";
       Emit(boundary, boundary);
       return !StartsQuantifier();
     }
     if (StartsQuantifier()) return false;  // nothing to repeat
+    const size_t atomStart = out_.backtracking.size();
+    const bool group = c == U'(';
+    lastUnit_ = -1;
     if (!Atom(depth)) return false;
+    if (depth == 0 && prefixOpen_) {
+      // A literal unit outside any group that is not repeated starts every
+      // match, after the ones before it.
+      if (!group && lastUnit_ >= 0 && !StartsQuantifier()) {
+        out_.prefix.push_back(
+            {static_cast<char16_t>(lastUnit_),
+             ignoreCase_ && IsAsciiLetter(static_cast<char32_t>(lastUnit_))});
+      } else {
+        prefixOpen_ = false;
+      }
+    }
+    if (!group && StartsQuantifier()) {
+      // The backtracking library counts its work budget per group
+      // iteration, not per character of a repeated single character or
+      // class, so a repeated atom goes in a group: otherwise its backtracking
+      // could run uncounted and the budget would not bound the time.
+      out_.backtracking.insert(atomStart, "(?:");
+      out_.backtracking += ')';
+    }
     return Quantifier();
   }
 
@@ -558,6 +587,7 @@ class Parser {
   }
 
   void EmitUnit(char32_t unit) {
+    lastUnit_ = static_cast<int>(unit);
     if (ignoreCase_ && IsAsciiLetter(unit)) {
       UnitSet set;
       set.Add(unit);
@@ -591,6 +621,8 @@ class Parser {
   bool ignoreCase_;
   bool multiline_;
   TranslatedPattern& out_;
+  bool prefixOpen_ = true;  // still collecting the literal prefix
+  int lastUnit_ = -1;       // the unit the last atom emitted, if one
 };
 
 }  // namespace

@@ -28,6 +28,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velk::platform::regexp {
 
@@ -51,10 +52,18 @@ inline int TerminatorIndex(char16_t unit) {
   }
 }
 
+// One unit of the literal text every match starts with; `foldCase` when
+// either ASCII case of it matches.
+struct PrefixUnit {
+  char16_t unit;
+  bool foldCase;
+};
+
 struct TranslatedPattern {
-  std::string linear;        // for RE2, over the mapped subject
-  std::string backtracking;  // for PCRE2, 16-bit units
-  int groupCount = 0;        // capturing groups
+  std::string linear;              // for RE2, over the mapped subject
+  std::string backtracking;        // for PCRE2, 16-bit units
+  int groupCount = 0;              // capturing groups
+  std::vector<PrefixUnit> prefix;  // may be empty
 };
 
 // Translates `pattern` under the given options. Returns false, leaving

@@ -171,7 +171,8 @@ class HybridMatcher : public Matcher {
   HybridMatcher(const TranslatedPattern& pattern, EngineChoice choice)
       : linear_(pattern.linear), groupCount_(pattern.groupCount) {
     if (choice == EngineChoice::kHybrid) {
-      backtracking_ = BacktrackingEngine::Compile(pattern.backtracking);
+      backtracking_ =
+          BacktrackingEngine::Compile(pattern.backtracking, pattern.prefix);
     }
   }
 

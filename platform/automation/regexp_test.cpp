@@ -354,6 +354,42 @@ TEST(MatcherTest, FallbackLosesNoRows) {
   EXPECT_EQ(fast, slow);
 }
 
+// Patterns whose backtracking explodes, over subjects long enough that the
+// fast engine runs out of budget: it hands over to the linear engine, which
+// finishes with the same matches. (Without the budget each of these takes
+// seconds or more.)
+TEST(MatcherTest, ExplodingBacktrackingHandsOver) {
+  struct Case {
+    const char* name;
+    const char16_t* pattern;
+    std::u16string subject;
+  };
+  std::u16string commas;
+  for (int i = 0; i < 20000; ++i) commas += u"abc";
+  commas += u",\n=";
+  const Case kCases[] = {
+      {"two greedy stars", u".*.*=", commas},
+      {"lazy star inside a lazy group", u"(?:.*?,)*?=", commas},
+      {"nested plus", u"(x+x+)+y", std::u16string(50000, u'x') + u"\ny"},
+      {"alternation under a star", u"(a|aa)*b",
+       std::u16string(50000, u'a') + u"\nb"},
+      {"bounded repeats", u".{0,100}.{0,100}=", commas},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    auto hybrid = regexp::Matcher::Compile(c.pattern, false, false,
+                                           regexp::EngineChoice::kHybrid);
+    auto linear = regexp::Matcher::Compile(c.pattern, false, false,
+                                           regexp::EngineChoice::kLinearOnly);
+    ASSERT_TRUE(hybrid && linear);
+    std::vector<int> fast, slow;
+    hybrid->Execute(c.subject, true, fast);
+    linear->Execute(c.subject, true, slow);
+    EXPECT_EQ(hybrid->fallbacks(), 1);
+    EXPECT_EQ(fast, slow);
+  }
+}
+
 // Both engines give the same spans on patterns of every construct.
 TEST(MatcherTest, EnginesAgree) {
   const char16_t* kPatterns[] = {
