@@ -163,8 +163,9 @@ Rect QtDriver::PartRect(ControlId bar, int part) {
 std::string QtDriver::ColumnTitle(ControlId list, int column) {
   ListWidget* l = ListOf(toolkit_, list);
   if (l == nullptr) return {};
-  QTableWidgetItem* item = l->horizontalHeaderItem(column);
-  return item == nullptr ? std::string() : ToGbk(item->text());
+  return ToGbk(l->model()
+                   ->headerData(column, Qt::Horizontal, Qt::DisplayRole)
+                   .toString());
 }
 
 int QtDriver::ColumnWidth(ControlId list, int column) {

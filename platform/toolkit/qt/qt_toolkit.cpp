@@ -126,21 +126,111 @@ void WindowWidget::closeEvent(QCloseEvent* event) {
   QCoreApplication::quit();
 }
 
+// --- ListModel ---
+
+ListModel::ListModel(std::vector<QString> titles, QObject* parent)
+    : QAbstractTableModel(parent), titles_(std::move(titles)) {}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(titles_.size());
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || role != Qt::DisplayRole) return {};
+  return FromGbk(Get(index.row(), index.column()));
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation,
+                               int role) const {
+  if (orientation != Qt::Horizontal || section < 0 ||
+      section >= static_cast<int>(titles_.size())) {
+    return {};
+  }
+  if (role == Qt::DisplayRole) return titles_[static_cast<size_t>(section)];
+  if (role == Qt::TextAlignmentRole) {
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+  }
+  return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                         : Qt::NoItemFlags;
+}
+
+void ListModel::Clear() {
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+}
+
+int ListModel::Append() {
+  int row = static_cast<int>(rows_.size());
+  beginInsertRows(QModelIndex(), row, row);
+  rows_.emplace_back(titles_.size());
+  endInsertRows();
+  return row;
+}
+
+void ListModel::Set(int row, int column, std::string_view text) {
+  rows_[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
+  QModelIndex cell = index(row, column);
+  emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+const std::string& ListModel::Get(int row, int column) const {
+  return rows_[static_cast<size_t>(row)][static_cast<size_t>(column)];
+}
+
 // --- ListWidget ---
 
-ListWidget::ListWidget(int columns, QWidget* parent)
-    : QTableWidget(0, columns, parent) {}
+ListWidget::ListWidget(std::vector<QString> titles, QWidget* parent)
+    : QTableView(parent), rows_(new ListModel(std::move(titles), this)) {
+  setModel(rows_);
+}
 
 void ListWidget::mousePressEvent(QMouseEvent* event) {
-  QTableWidget::mousePressEvent(event);
+  QTableView::mousePressEvent(event);
   if (!indexAt(event->position().toPoint()).isValid()) clearSelection();
 }
 
 void ListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  QTableWidget::mouseDoubleClickEvent(event);
+  QTableView::mouseDoubleClickEvent(event);
   if (!indexAt(event->position().toPoint()).isValid()) clearSelection();
   Handler handler = onDoubleClick;  // the handler may pump and reenter
   if (handler) handler();
+}
+
+// --- TextBoxWidget ---
+
+TextBoxWidget::TextBoxWidget(QWidget* parent) : QPlainTextEdit(parent) {}
+
+void TextBoxWidget::SetText(std::string_view text) {
+  if (isVisible()) {
+    setPlainText(FromGbk(text));
+    pending_.clear();
+    stale_ = false;
+    return;
+  }
+  pending_ = text;
+  stale_ = true;
+}
+
+std::string TextBoxWidget::Text() const {
+  return stale_ ? pending_ : ToGbk(toPlainText());
+}
+
+void TextBoxWidget::showEvent(QShowEvent* event) {
+  if (stale_) {
+    setPlainText(FromGbk(pending_));
+    pending_.clear();
+    stale_ = false;
+  }
+  QPlainTextEdit::showEvent(event);
 }
 
 // --- QtToolkit ---
@@ -197,12 +287,11 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
     }
     case ControlKind::kList: {
       int columns = static_cast<int>(spec.columns.size());
-      auto* list = new ListWidget(columns, parent);
-      QStringList titles;
+      std::vector<QString> titles;
       for (const ListColumn& column : spec.columns) {
-        titles << FromGbk(column.title);
+        titles.push_back(FromGbk(column.title));
       }
-      list->setHorizontalHeaderLabels(titles);
+      auto* list = new ListWidget(std::move(titles), parent);
       for (int i = 0; i < columns; ++i) {
         list->setColumnWidth(i, spec.columns[static_cast<size_t>(i)].width);
       }
@@ -270,9 +359,10 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
       return nullptr;
     }
     case ControlKind::kTextBox: {
-      auto* box = new QPlainTextEdit(FromGbk(spec.text), parent);
+      auto* box = new TextBoxWidget(parent);
       box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
       box->setMaximumBlockCount(0);  // no limit of its own
+      box->SetText(spec.text);
       widget = box;
       break;
     }
@@ -348,7 +438,7 @@ std::string QtToolkit::ControlText(ControlId control) {
     return ToGbk(static_cast<QLineEdit*>(c->widget)->text());
   }
   if (Impl::Control* c = impl_->Find(control, ControlKind::kTextBox)) {
-    return ToGbk(static_cast<QPlainTextEdit*>(c->widget)->toPlainText());
+    return static_cast<TextBoxWidget*>(c->widget)->Text();
   }
   return {};
 }
@@ -358,56 +448,50 @@ void QtToolkit::SetControlText(ControlId control, std::string_view text) {
     static_cast<QLineEdit*>(c->widget)->setText(FromGbk(text));
   }
   if (Impl::Control* c = impl_->Find(control, ControlKind::kTextBox)) {
-    static_cast<QPlainTextEdit*>(c->widget)->setPlainText(FromGbk(text));
+    static_cast<TextBoxWidget*>(c->widget)->SetText(text);
   }
 }
 
 void QtToolkit::ClearRows(ControlId list) {
   if (Impl::Control* c = impl_->Find(list, ControlKind::kList)) {
-    static_cast<ListWidget*>(c->widget)->setRowCount(0);
+    static_cast<ListWidget*>(c->widget)->rows()->Clear();
   }
 }
 
 int QtToolkit::RowCount(ControlId list) {
   Impl::Control* c = impl_->Find(list, ControlKind::kList);
-  return c == nullptr ? 0 : static_cast<ListWidget*>(c->widget)->rowCount();
+  return c == nullptr ? 0
+                      : static_cast<ListWidget*>(c->widget)->rows()->rowCount();
 }
 
 int QtToolkit::AppendRow(ControlId list) {
   Impl::Control* c = impl_->Find(list, ControlKind::kList);
   if (c == nullptr) return -1;
-  auto* widget = static_cast<ListWidget*>(c->widget);
-  int row = widget->rowCount();
-  widget->insertRow(row);
-  return row;
+  return static_cast<ListWidget*>(c->widget)->rows()->Append();
 }
 
 void QtToolkit::SetCellText(ControlId list, int row, int column,
                             std::string_view text) {
   Impl::Control* c = impl_->Find(list, ControlKind::kList);
   if (c == nullptr) return;
-  auto* widget = static_cast<ListWidget*>(c->widget);
-  if (row < 0 || row >= widget->rowCount() || column < 0 ||
-      column >= widget->columnCount()) {
+  ListModel* rows = static_cast<ListWidget*>(c->widget)->rows();
+  if (row < 0 || row >= rows->rowCount() || column < 0 ||
+      column >= rows->columnCount()) {
     return;
   }
-  if (QTableWidgetItem* item = widget->item(row, column)) {
-    item->setText(FromGbk(text));
-  } else {
-    widget->setItem(row, column, new QTableWidgetItem(FromGbk(text)));
-  }
+  rows->Set(row, column, text);
 }
 
 std::string QtToolkit::CellText(ControlId list, int row, int column) {
   Impl::Control* c = impl_->Find(list, ControlKind::kList);
   if (c == nullptr) return {};
-  auto* widget = static_cast<ListWidget*>(c->widget);
-  if (row < 0 || row >= widget->rowCount() || column < 0 ||
-      column >= widget->columnCount()) {
+  ListModel* rows = static_cast<ListWidget*>(c->widget)->rows();
+  if (row < 0 || row >= rows->rowCount() || column < 0 ||
+      column >= rows->columnCount()) {
     return {};
   }
-  QTableWidgetItem* item = widget->item(row, column);
-  return item == nullptr ? std::string() : ToGbk(item->text());
+  // What the cell shows, in 936: the text through the display conversion.
+  return ToGbk(FromGbk(rows->Get(row, column)));
 }
 
 int QtToolkit::SelectedRow(ControlId list) {

@@ -247,6 +247,20 @@ TEST_F(QtToolkitTest, TextBoxIsHiddenPlainTextAndKeepsLongTexts) {
   // Markup is kept as text, never interpreted.
   toolkit_.SetControlText(kBox, "<b>x</b>&amp;");
   EXPECT_EQ(toolkit_.ControlText(kBox), "<b>x</b>&amp;");
+
+  // Shown, the box holds the text in its document; set while shown, the
+  // document takes it at once; either way the text reads back.
+  std::string lines = std::string(kZhongWen) + "\n<tr>\nend";
+  toolkit_.SetControlText(kBox, lines);
+  box->show();
+  EXPECT_EQ(box->toPlainText(), QString::fromUtf8("中文\n<tr>\nend"));
+  EXPECT_EQ(toolkit_.ControlText(kBox), lines);
+  toolkit_.SetControlText(kBox, kZhongWen);
+  EXPECT_EQ(box->toPlainText(), QString::fromUtf8("中文"));
+  EXPECT_EQ(toolkit_.ControlText(kBox), kZhongWen);
+  box->hide();
+  toolkit_.SetControlText(kBox, "");
+  EXPECT_EQ(toolkit_.ControlText(kBox), "");
 }
 
 TEST_F(QtToolkitTest, ListCellsAndRowsKeepTheirEdges) {
@@ -277,7 +291,7 @@ TEST_F(QtToolkitTest, ListCellsAndRowsKeepTheirEdges) {
 
 TEST_F(QtToolkitTest, ListIsAnUnsortedSingleRowReportWithAFixedHeader) {
   Create();
-  auto* list = Widget<QTableWidget>(kList);
+  auto* list = Widget<QTableView>(kList);
   EXPECT_TRUE(list->showGrid());
   EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
