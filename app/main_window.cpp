@@ -6,8 +6,8 @@
 
 namespace velk {
 
+using platform::ControlEntry;
 using platform::ControlKind;
-using platform::ControlSpec;
 
 MainWindow::MainWindow(platform::Toolkit& toolkit, SearchSteps& search,
                        ShellOpener openWithShell)
@@ -15,8 +15,8 @@ MainWindow::MainWindow(platform::Toolkit& toolkit, SearchSteps& search,
       search_(search),
       openWithShell_(std::move(openWithShell)) {}
 
-platform::WindowSpec MainWindow::Spec() {
-  platform::WindowSpec window;
+platform::WindowTable MainWindow::Table() {
+  platform::WindowTable window;
   window.id = mainWindow;
   window.caption = kCaption;
   window.outerWidth = 646;
@@ -28,8 +28,8 @@ platform::WindowSpec MainWindow::Spec() {
 
   auto add = [&window](MainWindowControl id, const char* name, ControlKind kind,
                        platform::Rect rect,
-                       const char* text = "") -> ControlSpec& {
-    ControlSpec& c = window.controls.emplace_back();
+                       const char* text = "") -> ControlEntry& {
+    ControlEntry& c = window.controls.emplace_back();
     c.id = id;
     c.name = name;
     c.kind = kind;
@@ -43,7 +43,7 @@ platform::WindowSpec MainWindow::Spec() {
   add(searchButton, "searchButton", ControlKind::kButton, {248, 8, 88, 24},
       kSearchButtonText)
       .onClick = [this] { OnSearchClicked(); };
-  ControlSpec& list =
+  ControlEntry& list =
       add(resultList, "resultList", ControlKind::kList, {0, 48, 640, 408});
   list.columns = {{kNameTitle, 100}, {kSizeTitle, 80}, {kLinkTitle, 450}};
   list.onDoubleClick = [this] { OnResultDoubleClicked(); };
@@ -51,8 +51,8 @@ platform::WindowSpec MainWindow::Spec() {
       .parts = {
       {100, kCountPartAtStart}, {180, kStatePartAtStart}, {360, kProgressPart}};
   // Listed after the status bar so that it lies above part 2.
-  ControlSpec& bar = add(progressBar, "progressBar", ControlKind::kProgressBar,
-                         {314, 455, 312, 10});
+  ControlEntry& bar = add(progressBar, "progressBar", ControlKind::kProgressBar,
+                          {314, 455, 312, 10});
   bar.rangeMin = 0;
   bar.rangeMax = 100;
   add(progressTimer, "progressTimer", ControlKind::kTimer, {}).onElapsed =
@@ -140,7 +140,7 @@ void MainWindow::OnProgressTick() {
 int RunMainWindow(platform::Toolkit& toolkit, SearchSteps& search,
                   MainWindow::ShellOpener openWithShell) {
   MainWindow window(toolkit, search, std::move(openWithShell));
-  if (!toolkit.CreateMainWindow(window.Spec())) return 1;
+  if (!toolkit.CreateMainWindow(window.Table())) return 1;
   return toolkit.RunEventLoop();
 }
 

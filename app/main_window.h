@@ -77,7 +77,7 @@ class MainWindow {
 
   // The window and every control as the user sees them at start, with the
   // handlers bound to this object.
-  platform::WindowSpec Spec();
+  platform::WindowTable Table();
 
   void OnWindowCreated();
   void OnSearchClicked();

@@ -82,7 +82,7 @@ class WindowTest : public ::testing::Test {
     window_ = std::make_unique<MainWindow>(
         toolkit_, search,
         [](const Text& text) { platform::OpenWithShell(text.view()); });
-    ASSERT_TRUE(toolkit_.CreateMainWindow(window_->Spec()));
+    ASSERT_TRUE(toolkit_.CreateMainWindow(window_->Table()));
     driver_.emplace(toolkit_);
   }
   void Search(const char* keyword) {
@@ -173,7 +173,7 @@ TEST_F(WindowTest, SearchShowsRowsCountAndStateForEachOutcome) {
     QtToolkit toolkit;
     SearchPipeline search(c.host, c.pattern);
     MainWindow window(toolkit, search, [](const Text&) {});
-    ASSERT_TRUE(toolkit.CreateMainWindow(window.Spec()));
+    ASSERT_TRUE(toolkit.CreateMainWindow(window.Table()));
     QtDriver driver(toolkit);
     // Rows of an earlier search that must go.
     driver.Type(keywordEdit, "ABC-123");
@@ -252,7 +252,7 @@ TEST_F(WindowTest, TickerAdvancesOnlyWhileEventsAreHandled) {
   QtToolkit toolkit;
   ObservedSearch observed(slowInner, toolkit);
   MainWindow window(toolkit, observed, [](const Text&) {});
-  ASSERT_TRUE(toolkit.CreateMainWindow(window.Spec()));
+  ASSERT_TRUE(toolkit.CreateMainWindow(window.Table()));
   QtDriver driver(toolkit);
   driver.Click(searchButton);
   ASSERT_EQ(observed.positions.size(), 2u);

@@ -87,7 +87,7 @@ class MainWindowTest : public ::testing::Test {
         }) {}
 
   void Create() {
-    ASSERT_TRUE(toolkit_.CreateMainWindow(window_.Spec()));
+    ASSERT_TRUE(toolkit_.CreateMainWindow(window_.Table()));
     toolkit_.ClearCalls();
   }
   void Answer(const char* keyword, SearchOutcome outcome,
@@ -103,7 +103,7 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, CreationWritesCaptionAndIdleStateOverStartTexts) {
-  ASSERT_TRUE(toolkit_.CreateMainWindow(window_.Spec()));
+  ASSERT_TRUE(toolkit_.CreateMainWindow(window_.Table()));
   EXPECT_THAT(toolkit_.calls(),
               ElementsAreArray(std::vector<std::string>{
                   "CreateMainWindow(" + Q(kCaption) + ")",
@@ -119,12 +119,12 @@ TEST_F(MainWindowTest, CreationWritesCaptionAndIdleStateOverStartTexts) {
   EXPECT_EQ(toolkit_.TimerPeriodOf(progressTimer), 0);
 }
 
-TEST_F(MainWindowTest, SpecHoldsEveryControlOnce) {
-  platform::WindowSpec spec = window_.Spec();
-  EXPECT_EQ(spec.controls.size(), 8u);
-  // A second window is refused, so a spec is created once.
-  ASSERT_TRUE(toolkit_.CreateMainWindow(spec));
-  EXPECT_FALSE(toolkit_.CreateMainWindow(spec));
+TEST_F(MainWindowTest, TableHoldsEveryControlOnce) {
+  platform::WindowTable table = window_.Table();
+  EXPECT_EQ(table.controls.size(), 8u);
+  // A second window is refused, so a table is created once.
+  ASSERT_TRUE(toolkit_.CreateMainWindow(table));
+  EXPECT_FALSE(toolkit_.CreateMainWindow(table));
 }
 
 // The window operations before the matching are the same for every
@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, SearchMakesItsWindowOperationsInOrderForEachOutcome) {
     RecordingToolkit toolkit;
     FakeSearch search(toolkit);
     MainWindow window(toolkit, search, [](const Text&) {});
-    ASSERT_TRUE(toolkit.CreateMainWindow(window.Spec()));
+    ASSERT_TRUE(toolkit.CreateMainWindow(window.Table()));
     // Rows of an earlier search are in the list and must go.
     toolkit.SetCellText(resultList, toolkit.AppendRow(resultList), 0, "old");
     toolkit.Type(keywordEdit, "ABC-123");
@@ -243,7 +243,7 @@ TEST_F(MainWindowTest, FinalStateShowsRowsCountAndStateTexts) {
     RecordingToolkit toolkit;
     FakeSearch search(toolkit);
     MainWindow window(toolkit, search, [](const Text&) {});
-    ASSERT_TRUE(toolkit.CreateMainWindow(window.Spec()));
+    ASSERT_TRUE(toolkit.CreateMainWindow(window.Table()));
     search.answers["page of host/search//"] = {c.outcome, c.rows};
     // An empty keyword is not refused.
     toolkit.Click(searchButton);

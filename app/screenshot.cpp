@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   velk::platform::QtToolkit toolkit;
   velk::SearchPipeline search{velk::Text(argv[1])};
   velk::MainWindow window(toolkit, search, [](const velk::Text&) {});
-  if (!toolkit.CreateMainWindow(window.Spec())) return 1;
+  if (!toolkit.CreateMainWindow(window.Table())) return 1;
   velk::platform::QtDriver driver(toolkit);
   driver.Type(velk::keywordEdit, argv[2]);
   driver.Click(velk::searchButton);

@@ -41,7 +41,7 @@ int main() {
   velk::MainWindow window(toolkit, search, [](const velk::Text& text) {
     velk::platform::OpenWithShell(text.view());
   });
-  if (!toolkit.CreateMainWindow(window.Spec())) return 1;
+  if (!toolkit.CreateMainWindow(window.Table())) return 1;
   toolkit.PumpEvents();
   return 0;
 }
@@ -126,7 +126,7 @@ void BM_WindowSearch(benchmark::State& state) {
   velk::platform::QtToolkit toolkit;
   velk::SearchPipeline pipeline{velk::Text(Server()->HostPort())};
   velk::MainWindow window(toolkit, pipeline, [](const velk::Text&) {});
-  toolkit.CreateMainWindow(window.Spec());
+  toolkit.CreateMainWindow(window.Table());
   velk::platform::QtDriver driver(toolkit);
   driver.Type(velk::keywordEdit, kBigCode);
   toolkit.PumpEvents();
@@ -145,7 +145,7 @@ void BM_WindowSearch(benchmark::State& state) {
 // the page through the hidden text box, and the rows into the list.
 struct WindowParts {
   WindowParts() : window(toolkit, pipeline, [](const velk::Text&) {}) {
-    toolkit.CreateMainWindow(window.Spec());
+    toolkit.CreateMainWindow(window.Table());
     std::unique_ptr<velk::SearchSteps::Matcher> matcher = pipeline.NewMatcher();
     page = pipeline.FetchSearchPage(pipeline.BuildSearchUrl(kBigCode));
     pipeline.ExtractRows(*matcher, page, rows);

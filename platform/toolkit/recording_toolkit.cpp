@@ -17,14 +17,14 @@ std::string Quoted(std::string_view text) {
 RecordingToolkit::Control* RecordingToolkit::Find(ControlId id,
                                                   ControlKind kind) {
   auto it = controls_.find(id);
-  if (it == controls_.end() || it->second.spec.kind != kind) return nullptr;
+  if (it == controls_.end() || it->second.entry.kind != kind) return nullptr;
   return &it->second;
 }
 
 const RecordingToolkit::Control* RecordingToolkit::Find(
     ControlId id, ControlKind kind) const {
   auto it = controls_.find(id);
-  if (it == controls_.end() || it->second.spec.kind != kind) return nullptr;
+  if (it == controls_.end() || it->second.entry.kind != kind) return nullptr;
   return &it->second;
 }
 
@@ -32,28 +32,28 @@ std::string RecordingToolkit::NameOf(ControlId id) const {
   if (created_ && id == windowId_) return "window";
   auto it = controls_.find(id);
   if (it == controls_.end()) return "#" + std::to_string(id);
-  return it->second.spec.name;
+  return it->second.entry.name;
 }
 
-bool RecordingToolkit::CreateMainWindow(const WindowSpec& spec) {
+bool RecordingToolkit::CreateMainWindow(const WindowTable& table) {
   if (created_) return false;
-  std::set<ControlId> ids = {spec.id};
-  for (const ControlSpec& c : spec.controls) {
+  std::set<ControlId> ids = {table.id};
+  for (const ControlEntry& c : table.controls) {
     if (!ids.insert(c.id).second) return false;
   }
-  Record("CreateMainWindow(" + Quoted(spec.caption) + ")");
+  Record("CreateMainWindow(" + Quoted(table.caption) + ")");
   created_ = true;
-  windowId_ = spec.id;
-  caption_ = spec.caption;
-  for (const ControlSpec& c : spec.controls) {
+  windowId_ = table.id;
+  caption_ = table.caption;
+  for (const ControlEntry& c : table.controls) {
     Control control;
-    control.spec = c;
+    control.entry = c;
     control.text = c.text;
     for (const StatusPart& part : c.parts) control.parts.push_back(part.text);
     control.position = std::clamp(c.rangeMin, 0, kMaxStoredPosition);
     controls_.emplace(c.id, std::move(control));
   }
-  if (spec.onCreated) spec.onCreated();
+  if (table.onCreated) table.onCreated();
   return true;
 }
 
@@ -118,7 +118,7 @@ int RecordingToolkit::RowCount(ControlId list) {
 int RecordingToolkit::AppendRow(ControlId list) {
   int row = -1;
   if (Control* c = Find(list, ControlKind::kList)) {
-    c->rows.emplace_back(c->spec.columns.size());
+    c->rows.emplace_back(c->entry.columns.size());
     row = static_cast<int>(c->rows.size()) - 1;
   }
   Record("AppendRow(" + NameOf(list) + ") -> " + std::to_string(row));
@@ -131,7 +131,7 @@ void RecordingToolkit::SetCellText(ControlId list, int row, int column,
          std::to_string(column) + ", " + Quoted(text) + ")");
   Control* c = Find(list, ControlKind::kList);
   if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) ||
-      column < 0 || column >= static_cast<int>(c->spec.columns.size())) {
+      column < 0 || column >= static_cast<int>(c->entry.columns.size())) {
     return;
   }
   c->rows[static_cast<size_t>(row)][static_cast<size_t>(column)] = text;
@@ -203,8 +203,8 @@ void RecordingToolkit::Dispatch(const Event& event) {
       break;
     case Event::kElapse:
       if (Control* c = Find(event.control, ControlKind::kTimer)) {
-        if (c->period > 0 && c->spec.onElapsed) {
-          Handler handler = c->spec.onElapsed;
+        if (c->period > 0 && c->entry.onElapsed) {
+          Handler handler = c->entry.onElapsed;
           handler();
         }
       }
@@ -233,7 +233,7 @@ void RecordingToolkit::QueueClose() { queue_.push_back({Event::kClose, 0}); }
 void RecordingToolkit::Click(ControlId button) {
   if (Control* c = Find(button, ControlKind::kButton)) {
     // A copy: the handler may run nested searches that touch the map.
-    Handler handler = c->spec.onClick;
+    Handler handler = c->entry.onClick;
     if (handler) handler();
   }
 }
@@ -247,7 +247,7 @@ void RecordingToolkit::SelectRow(ControlId list, int row) {
 
 void RecordingToolkit::DoubleClick(ControlId list) {
   if (Control* c = Find(list, ControlKind::kList)) {
-    Handler handler = c->spec.onDoubleClick;
+    Handler handler = c->entry.onDoubleClick;
     if (handler) handler();
   }
 }
@@ -268,7 +268,7 @@ std::string RecordingToolkit::CellTextOf(ControlId list, int row,
                                          int column) const {
   const Control* c = Find(list, ControlKind::kList);
   if (c == nullptr || row < 0 || row >= static_cast<int>(c->rows.size()) ||
-      column < 0 || column >= static_cast<int>(c->spec.columns.size())) {
+      column < 0 || column >= static_cast<int>(c->entry.columns.size())) {
     return {};
   }
   return c->rows[static_cast<size_t>(row)][static_cast<size_t>(column)];

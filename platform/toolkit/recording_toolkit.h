@@ -22,7 +22,7 @@ class RecordingToolkit final : public Toolkit {
   RecordingToolkit(const RecordingToolkit&) = delete;
   RecordingToolkit& operator=(const RecordingToolkit&) = delete;
 
-  bool CreateMainWindow(const WindowSpec& spec) override;
+  bool CreateMainWindow(const WindowTable& table) override;
   int RunEventLoop() override;
   void SetCaption(ControlId window, std::string_view text) override;
   void SetPartText(ControlId bar, int part, std::string_view text) override;
@@ -44,7 +44,7 @@ class RecordingToolkit final : public Toolkit {
 
   // Every call so far, one entry each, in order. An entry reads like the
   // call: "SetPartText(statusBar, 1, <text>)"; calls that give a value end
-  // in " -> <value>". Controls appear by their spec name.
+  // in " -> <value>". Controls appear by their names in the table.
   const std::vector<std::string>& calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
   // Adds an entry of the test's own (a fake search step, say), so that it
@@ -81,7 +81,7 @@ class RecordingToolkit final : public Toolkit {
 
  private:
   struct Control {
-    ControlSpec spec;
+    ControlEntry entry;
     std::string text;
     std::vector<std::string> parts;
     std::vector<std::vector<std::string>> rows;

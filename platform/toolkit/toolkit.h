@@ -55,7 +55,7 @@ struct StatusPart {
 
 using Handler = std::function<void()>;
 
-struct ControlSpec {
+struct ControlEntry {
   ControlId id = 0;
   std::string name;  // the program's name for it, e.g. "keywordEdit"
   ControlKind kind = ControlKind::kLabel;
@@ -71,7 +71,7 @@ struct ControlSpec {
   Handler onElapsed;      // timer: its period has elapsed
 };
 
-struct WindowSpec {
+struct WindowTable {
   ControlId id = 0;
   std::string caption;  // 936
   // The size the window takes on the desktop, frame included; the window is
@@ -81,7 +81,7 @@ struct WindowSpec {
   // The fixed size of the area the controls live in.
   int clientWidth = 0;
   int clientHeight = 0;
-  std::vector<ControlSpec> controls;
+  std::vector<ControlEntry> controls;
   Handler onCreated;  // runs once, after every control exists
 };
 
@@ -89,10 +89,10 @@ class Toolkit {
  public:
   virtual ~Toolkit() = default;
 
-  // Creates the window with all its controls, runs spec.onCreated once,
+  // Creates the window with all its controls, runs table.onCreated once,
   // and shows the window centred on the screen. Returns false (and creates
-  // nothing) when a window already exists or the spec names a control twice.
-  virtual bool CreateMainWindow(const WindowSpec& spec) = 0;
+  // nothing) when a window already exists or the table names a control twice.
+  virtual bool CreateMainWindow(const WindowTable& table) = 0;
   // Runs the event loop until the window is closed with its close box (or a
   // quit requested earlier, inside a pump, takes effect). Returns 0.
   virtual int RunEventLoop() = 0;

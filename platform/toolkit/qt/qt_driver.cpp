@@ -28,7 +28,7 @@ QWidget* WidgetOf(QtToolkit& toolkit, ControlId id) {
 
 ListWidget* ListOf(QtToolkit& toolkit, ControlId id) {
   QtToolkit::Impl::Control* c = Find(toolkit, id);
-  if (c == nullptr || c->spec.kind != ControlKind::kList) return nullptr;
+  if (c == nullptr || c->entry.kind != ControlKind::kList) return nullptr;
   return static_cast<ListWidget*>(c->widget);
 }
 
@@ -67,7 +67,7 @@ void QtDriver::DoubleClickRow(ControlId list, int row) {
 
 void QtDriver::Type(ControlId edit, std::string_view text) {
   QtToolkit::Impl::Control* c = Find(toolkit_, edit);
-  if (c == nullptr || c->spec.kind != ControlKind::kEdit) return;
+  if (c == nullptr || c->entry.kind != ControlKind::kEdit) return;
   auto* box = static_cast<QLineEdit*>(c->widget);
   box->setFocus();
   box->selectAll();
@@ -175,7 +175,7 @@ int QtDriver::ColumnWidth(ControlId list, int column) {
 
 int QtDriver::ShownProgress(ControlId bar) {
   QtToolkit::Impl::Control* c = Find(toolkit_, bar);
-  if (c == nullptr || c->spec.kind != ControlKind::kProgressBar) return 0;
+  if (c == nullptr || c->entry.kind != ControlKind::kProgressBar) return 0;
   return static_cast<QProgressBar*>(c->widget)->value();
 }
 

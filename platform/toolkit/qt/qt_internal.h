@@ -120,7 +120,7 @@ class TextBoxWidget : public QPlainTextEdit {
 
 struct QtToolkit::Impl {
   struct Control {
-    ControlSpec spec;
+    ControlEntry entry;
     QWidget* widget = nullptr;   // owned by the window
     std::vector<QLabel*> parts;  // status bar
     QTimer* timer = nullptr;     // owned by the window

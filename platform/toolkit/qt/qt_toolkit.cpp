@@ -238,7 +238,7 @@ void TextBoxWidget::showEvent(QShowEvent* event) {
 QtToolkit::Impl::Control* QtToolkit::Impl::Find(ControlId id,
                                                 ControlKind kind) {
   auto it = controls.find(id);
-  if (it == controls.end() || it->second.spec.kind != kind) return nullptr;
+  if (it == controls.end() || it->second.entry.kind != kind) return nullptr;
   return &it->second;
 }
 
@@ -257,28 +257,28 @@ QtToolkit::~QtToolkit() {
 
 namespace {
 
-QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
+QWidget* MakeControl(const ControlEntry& entry, QWidget* parent,
                      QtToolkit::Impl::Control& control) {
   QWidget* widget = nullptr;
-  switch (spec.kind) {
+  switch (entry.kind) {
     case ControlKind::kLabel: {
-      auto* label = new QLabel(FromGbk(spec.text), parent);
+      auto* label = new QLabel(FromGbk(entry.text), parent);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setContentsMargins(0, 6, 0, 0);
       widget = label;
       break;
     }
     case ControlKind::kEdit: {
-      auto* edit = new QLineEdit(FromGbk(spec.text), parent);
+      auto* edit = new QLineEdit(FromGbk(entry.text), parent);
       widget = edit;
       break;
     }
     case ControlKind::kButton: {
-      auto* button = new QPushButton(FromGbk(spec.text), parent);
+      auto* button = new QPushButton(FromGbk(entry.text), parent);
       button->setAutoDefault(false);
       button->setDefault(false);
-      if (spec.onClick) {
-        Handler handler = spec.onClick;
+      if (entry.onClick) {
+        Handler handler = entry.onClick;
         QObject::connect(button, &QPushButton::clicked,
                          [handler] { handler(); });
       }
@@ -286,14 +286,14 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
       break;
     }
     case ControlKind::kList: {
-      int columns = static_cast<int>(spec.columns.size());
+      int columns = static_cast<int>(entry.columns.size());
       std::vector<QString> titles;
-      for (const ListColumn& column : spec.columns) {
+      for (const ListColumn& column : entry.columns) {
         titles.push_back(FromGbk(column.title));
       }
       auto* list = new ListWidget(std::move(titles), parent);
       for (int i = 0; i < columns; ++i) {
-        list->setColumnWidth(i, spec.columns[static_cast<size_t>(i)].width);
+        list->setColumnWidth(i, entry.columns[static_cast<size_t>(i)].width);
       }
       QHeaderView* header = list->horizontalHeader();
       header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -315,19 +315,19 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
       palette.setColor(QPalette::Base, Qt::white);
       palette.setColor(QPalette::Text, Qt::black);
       list->setPalette(palette);
-      list->onDoubleClick = spec.onDoubleClick;
+      list->onDoubleClick = entry.onDoubleClick;
       widget = list;
       break;
     }
     case ControlKind::kStatusBar: {
       auto* bar = new QWidget(parent);
       int left = 0;
-      for (const StatusPart& part : spec.parts) {
+      for (const StatusPart& part : entry.parts) {
         auto* label = new QLabel(FromGbk(part.text), bar);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setContentsMargins(2, 0, 2, 0);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        label->setGeometry(left, 0, part.width, spec.rect.height);
+        label->setGeometry(left, 0, part.width, entry.rect.height);
         left += part.width;
         control.parts.push_back(label);
       }
@@ -337,22 +337,22 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
     case ControlKind::kProgressBar: {
       auto* bar = new QProgressBar(parent);
       bar->setOrientation(Qt::Horizontal);
-      bar->setRange(spec.rangeMin, spec.rangeMax);
-      bar->setValue(spec.rangeMin);
+      bar->setRange(entry.rangeMin, entry.rangeMax);
+      bar->setValue(entry.rangeMin);
       bar->setTextVisible(false);
       // Smooth fill, no border, as thin as its box.
       bar->setStyleSheet(
           "QProgressBar { border: none; background: transparent; }"
           "QProgressBar::chunk { background-color: #06b025; }");
-      control.stored = std::clamp(spec.rangeMin, 0, kMaxStoredPosition);
+      control.stored = std::clamp(entry.rangeMin, 0, kMaxStoredPosition);
       widget = bar;
       break;
     }
     case ControlKind::kTimer: {
       auto* timer = new QTimer(parent);
       timer->setTimerType(Qt::CoarseTimer);
-      if (spec.onElapsed) {
-        Handler handler = spec.onElapsed;
+      if (entry.onElapsed) {
+        Handler handler = entry.onElapsed;
         QObject::connect(timer, &QTimer::timeout, [handler] { handler(); });
       }
       control.timer = timer;
@@ -362,37 +362,37 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* parent,
       auto* box = new TextBoxWidget(parent);
       box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
       box->setMaximumBlockCount(0);  // no limit of its own
-      box->SetText(spec.text);
+      box->SetText(entry.text);
       widget = box;
       break;
     }
   }
-  widget->setObjectName(QString::fromStdString(spec.name));
-  widget->setGeometry(spec.rect.left, spec.rect.top, spec.rect.width,
-                      spec.rect.height);
-  if (spec.hidden) widget->hide();
+  widget->setObjectName(QString::fromStdString(entry.name));
+  widget->setGeometry(entry.rect.left, entry.rect.top, entry.rect.width,
+                      entry.rect.height);
+  if (entry.hidden) widget->hide();
   return widget;
 }
 
 }  // namespace
 
-bool QtToolkit::CreateMainWindow(const WindowSpec& spec) {
+bool QtToolkit::CreateMainWindow(const WindowTable& table) {
   if (impl_->window != nullptr) return false;
-  std::set<ControlId> ids = {spec.id};
-  for (const ControlSpec& c : spec.controls) {
+  std::set<ControlId> ids = {table.id};
+  for (const ControlEntry& c : table.controls) {
     if (!ids.insert(c.id).second) return false;
   }
 
   auto window = std::make_unique<WindowWidget>();
-  window->setWindowTitle(FromGbk(spec.caption));
+  window->setWindowTitle(FromGbk(table.caption));
   window->setWindowIcon(AppIcon());
-  window->setFixedSize(spec.clientWidth, spec.clientHeight);
-  impl_->windowId = spec.id;
+  window->setFixedSize(table.clientWidth, table.clientHeight);
+  impl_->windowId = table.id;
   // Later controls lie above earlier ones, in the order of the table.
   QWidget* firstEdit = nullptr;
-  for (const ControlSpec& c : spec.controls) {
+  for (const ControlEntry& c : table.controls) {
     Impl::Control control;
-    control.spec = c;
+    control.entry = c;
     control.widget = MakeControl(c, window.get(), control);
     if (c.kind == ControlKind::kEdit && firstEdit == nullptr) {
       firstEdit = control.widget;
@@ -400,13 +400,13 @@ bool QtToolkit::CreateMainWindow(const WindowSpec& spec) {
     impl_->controls.emplace(c.id, std::move(control));
   }
   impl_->window = std::move(window);
-  if (spec.onCreated) spec.onCreated();
+  if (table.onCreated) table.onCreated();
 
   // Centred by the size the window takes with its frame.
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     QRect area = screen->availableGeometry();
-    impl_->window->move(area.x() + (area.width() - spec.outerWidth) / 2,
-                        area.y() + (area.height() - spec.outerHeight) / 2);
+    impl_->window->move(area.x() + (area.width() - table.outerWidth) / 2,
+                        area.y() + (area.height() - table.outerHeight) / 2);
   }
   impl_->window->show();
   if (firstEdit != nullptr) firstEdit->setFocus();

@@ -23,7 +23,7 @@ class QtToolkit final : public Toolkit {
   QtToolkit(const QtToolkit&) = delete;
   QtToolkit& operator=(const QtToolkit&) = delete;
 
-  bool CreateMainWindow(const WindowSpec& spec) override;
+  bool CreateMainWindow(const WindowTable& table) override;
   int RunEventLoop() override;
   void SetCaption(ControlId window, std::string_view text) override;
   void SetPartText(ControlId bar, int part, std::string_view text) override;

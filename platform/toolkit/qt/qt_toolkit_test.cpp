@@ -51,18 +51,18 @@ class QtToolkitTest : public ::testing::Test {
  protected:
   QtToolkitTest() : driver_(toolkit_) {}
 
-  WindowSpec Spec() {
-    WindowSpec spec;
-    spec.id = kWindow;
-    spec.caption = std::string("VELK") + kZhongWen;
-    spec.outerWidth = 646;
-    spec.outerHeight = 498;
-    spec.clientWidth = 640;
-    spec.clientHeight = 469;
-    spec.onCreated = [this] { events_.push_back("created"); };
-    auto add = [&spec](ControlId id, const char* name, ControlKind kind,
-                       Rect rect) -> ControlSpec& {
-      ControlSpec& c = spec.controls.emplace_back();
+  WindowTable Table() {
+    WindowTable table;
+    table.id = kWindow;
+    table.caption = std::string("VELK") + kZhongWen;
+    table.outerWidth = 646;
+    table.outerHeight = 498;
+    table.clientWidth = 640;
+    table.clientHeight = 469;
+    table.onCreated = [this] { events_.push_back("created"); };
+    auto add = [&table](ControlId id, const char* name, ControlKind kind,
+                        Rect rect) -> ControlEntry& {
+      ControlEntry& c = table.controls.emplace_back();
       c.id = id;
       c.name = name;
       c.kind = kind;
@@ -71,11 +71,11 @@ class QtToolkitTest : public ::testing::Test {
     };
     add(kLabel, "label", ControlKind::kLabel, {16, 8, 80, 32}).text = kZhongWen;
     add(kEdit, "edit", ControlKind::kEdit, {96, 9, 136, 23});
-    ControlSpec& button =
+    ControlEntry& button =
         add(kButton, "button", ControlKind::kButton, {248, 8, 88, 24});
     button.text = kSearch;
     button.onClick = [this] { events_.push_back("click"); };
-    ControlSpec& list =
+    ControlEntry& list =
         add(kList, "list", ControlKind::kList, {0, 48, 640, 408});
     list.columns = {{"a", 100}, {"b", 80}, {kZhongWen, 450}};
     list.onDoubleClick = [this] {
@@ -89,11 +89,11 @@ class QtToolkitTest : public ::testing::Test {
       events_.push_back("tick");
     };
     add(kBox, "box", ControlKind::kTextBox, {648, 424, 48, 24}).hidden = true;
-    return spec;
+    return table;
   }
 
   void Create() {
-    ASSERT_TRUE(toolkit_.CreateMainWindow(Spec()));
+    ASSERT_TRUE(toolkit_.CreateMainWindow(Table()));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(toolkit_.impl().window.get()));
   }
   template <typename W>
@@ -115,7 +115,7 @@ class QtToolkitTest : public ::testing::Test {
 TEST_F(QtToolkitTest, CreatesEveryControlAtItsPlaceThenRunsCreatedOnce) {
   Create();
   EXPECT_EQ(events_, std::vector<std::string>{"created"});
-  for (const ControlSpec& c : Spec().controls) {
+  for (const ControlEntry& c : Table().controls) {
     if (c.kind == ControlKind::kTimer) continue;
     SCOPED_TRACE(c.name);
     EXPECT_EQ(driver_.ControlRect(c.id), c.rect);
@@ -126,13 +126,13 @@ TEST_F(QtToolkitTest, CreatesEveryControlAtItsPlaceThenRunsCreatedOnce) {
   QWidget* window = toolkit_.impl().window.get();
   EXPECT_EQ(window->childAt(320, 460), Widget<QWidget>(kProgress));
   // A second window is refused.
-  EXPECT_FALSE(toolkit_.CreateMainWindow(Spec()));
+  EXPECT_FALSE(toolkit_.CreateMainWindow(Table()));
 }
 
-TEST_F(QtToolkitTest, RefusesASpecThatNamesAControlTwice) {
-  WindowSpec spec = Spec();
-  spec.controls.push_back(spec.controls.front());
-  EXPECT_FALSE(toolkit_.CreateMainWindow(spec));
+TEST_F(QtToolkitTest, RefusesATableThatNamesAControlTwice) {
+  WindowTable table = Table();
+  table.controls.push_back(table.controls.front());
+  EXPECT_FALSE(toolkit_.CreateMainWindow(table));
   EXPECT_TRUE(events_.empty());
 }
 
