@@ -1,0 +1,74 @@
+// The ANSI boundary of the automation service, kept apart so that a program
+// that drives objects in UTF-16 only needs no code page service.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "platform/automation/automation.h"
+#include "platform/codepage/codepage.h"
+
+namespace velk::platform {
+
+// A 936 character is one or two bytes and always one UTF-16 unit, so the
+// byte count bounds the units; a UTF-16 unit never takes more than two
+// bytes. Sizing the output by these bounds converts in one pass instead of
+// a measuring pass and a converting pass.
+namespace {
+
+// ASCII is itself in code page 936 and in UTF-16; short ASCII texts, such as
+// most group texts of a page, skip the service call.
+constexpr size_t kShortText = 256;
+
+}  // namespace
+
+std::u16string AnsiToWide(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  if (ansi.size() <= kShortText &&
+      std::all_of(ansi.begin(), ansi.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+      })) {
+    return std::u16string(ansi.begin(), ansi.end());
+  }
+  const int length = static_cast<int>(ansi.size());
+  std::u16string wide(ansi.size(), u'\0');
+  int written = MultiByteToWide(kCodePageAnsi, 0, ansi.data(), length,
+                                wide.data(), length);
+  if (written <= 0) {
+    // Not expected with the bound above; measure and convert as usual.
+    const int needed =
+        MultiByteToWide(kCodePageAnsi, 0, ansi.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    wide.assign(static_cast<size_t>(needed), u'\0');
+    written = MultiByteToWide(kCodePageAnsi, 0, ansi.data(), length,
+                              wide.data(), needed);
+    if (written <= 0) return {};
+  }
+  wide.resize(static_cast<size_t>(written));
+  return wide;
+}
+
+std::string WideToAnsi(std::u16string_view wide) {
+  if (wide.empty()) return {};
+  if (wide.size() <= kShortText &&
+      std::all_of(wide.begin(), wide.end(),
+                  [](char16_t c) { return c < 0x80; })) {
+    return std::string(wide.begin(), wide.end());
+  }
+  const int length = static_cast<int>(wide.size());
+  std::string ansi(wide.size() * 2, '\0');
+  int written = WideToMultiByte(kCodePageAnsi, 0, wide.data(), length,
+                                ansi.data(), length * 2);
+  if (written <= 0) {
+    const int needed =
+        WideToMultiByte(kCodePageAnsi, 0, wide.data(), length, nullptr, 0);
+    if (needed <= 0) return {};
+    ansi.assign(static_cast<size_t>(needed), '\0');
+    written = WideToMultiByte(kCodePageAnsi, 0, wide.data(), length,
+                              ansi.data(), needed);
+    if (written <= 0) return {};
+  }
+  ansi.resize(static_cast<size_t>(written));
+  return ansi;
+}
+
+}  // namespace velk::platform
