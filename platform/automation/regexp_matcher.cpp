@@ -170,7 +170,7 @@ class HybridMatcher : public Matcher {
  public:
   HybridMatcher(const TranslatedPattern& pattern, EngineChoice choice)
       : linear_(pattern.linear), groupCount_(pattern.groupCount) {
-    if (choice == EngineChoice::kHybrid) {
+    if (choice == EngineChoice::kHybrid && pattern.backtrackingSafe) {
       backtracking_ =
           BacktrackingEngine::Compile(pattern.backtracking, pattern.prefix);
     }
