@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   qt6-base-dev fonts-wqy-microhei
-  libcurl4-openssl-dev ca-certificates openssl
+  libcurl4-openssl-dev ca-certificates openssl libssl-dev
   libicu-dev libre2-dev libpcre2-dev
   xdg-utils python3 valgrind
 )

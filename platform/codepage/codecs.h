@@ -4,8 +4,9 @@
 // the service's return values.
 //
 // Every converter has one shape. It reads exactly `length` elements of
-// `input`. With a null `output` it only counts; otherwise it writes whole
-// characters in order until the next one would not fit in `capacity`.
+// `input`. With a null `output` it only
+// counts; otherwise it writes whole characters in order until the next one
+// would not fit in `capacity`.
 #ifndef VELK_PLATFORM_CODEPAGE_CODECS_H_
 #define VELK_PLATFORM_CODEPAGE_CODECS_H_
 

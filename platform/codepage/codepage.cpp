@@ -26,10 +26,19 @@ Page PageOf(int codePage) {
   }
 }
 
+// Units before the terminating U+0000. Each unit is read only after the one
+// before it was found not to be the terminator, so the scan never reads
+// past the end of the caller's data; unrolled, since the loop overhead is
+// most of its cost.
 size_t UnitLength(const char16_t* input) {
-  size_t length = 0;
-  while (input[length] != 0) ++length;
-  return length;
+  const char16_t* at = input;
+  for (;;) {
+    if (at[0] == 0) return static_cast<size_t>(at - input);
+    if (at[1] == 0) return static_cast<size_t>(at - input) + 1;
+    if (at[2] == 0) return static_cast<size_t>(at - input) + 2;
+    if (at[3] == 0) return static_cast<size_t>(at - input) + 3;
+    at += 4;
+  }
 }
 
 // The service's return value for a finished conversion: the count, or 0

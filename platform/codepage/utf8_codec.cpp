@@ -40,28 +40,52 @@ inline bool PutCodePoint(uint32_t codePoint, char16_t* output, size_t capacity,
 }
 
 template <bool kWrite>
-Outcome Decode(const unsigned char* input, size_t length, char16_t* output,
-               size_t capacity) {
+Outcome Decode(const unsigned char* __restrict input, size_t length,
+               char16_t* __restrict output, size_t capacity) {
   size_t at = 0;
   size_t used = 0;
   while (at < length) {
     unsigned lead = input[at];
     if (lead < 0x80) {
       // A run of ASCII bytes: one unit each.
-      size_t run = at + 1;
-      while (run < length && input[run] < 0x80) ++run;
-      size_t count = run - at;
-      if (kWrite) {
-        if (capacity - used < count) {
-          count = capacity - used;
-          for (size_t k = 0; k < count; ++k) output[used + k] = input[at + k];
-          return {used + count, false};
+      size_t end = length;
+      if (kWrite && capacity - used < length - at) end = at + (capacity - used);
+      size_t start = at;
+      // Eight bytes at a time while they are all ASCII.
+      while (end - at >= 8) {
+        uint64_t word;
+        std::memcpy(&word, input + at, sizeof word);
+        if ((word & 0x8080808080808080u) != 0) break;
+        if (kWrite) {
+          for (size_t k = 0; k < 8; ++k) {
+            output[used + (at - start) + k] = input[at + k];
+          }
         }
-        for (size_t k = 0; k < count; ++k) output[used + k] = input[at + k];
+        at += 8;
       }
-      used += count;
-      at = run;
+      while (at < end && input[at] < 0x80) {
+        if (kWrite) output[used + (at - start)] = input[at];
+        ++at;
+      }
+      used += at - start;
+      if (kWrite && at < length && input[at] < 0x80) return {used, false};
       continue;
+    }
+    // The common three-byte form (U+1000..U+CFFF, U+E000..U+FFFF), whose
+    // continuation bytes need no range check beyond 0x80..0xBF.
+    if (lead >= 0xE1 && lead != 0xED && lead <= 0xEF && length - at >= 3) {
+      unsigned second = input[at + 1];
+      unsigned third = input[at + 2];
+      if ((second & 0xC0) == 0x80 && (third & 0xC0) == 0x80) {
+        if (kWrite) {
+          if (used == capacity) return {used, false};
+          output[used] = static_cast<char16_t>(
+              (lead & 0x0F) << 12 | (second & 0x3F) << 6 | (third & 0x3F));
+        }
+        ++used;
+        at += 3;
+        continue;
+      }
     }
     // The first continuation byte's range depends on the lead byte; this is
     // what excludes overlong forms, surrogates and values above U+10FFFF.
@@ -114,8 +138,8 @@ Outcome Decode(const unsigned char* input, size_t length, char16_t* output,
 }
 
 template <bool kWrite>
-Outcome Encode(const char16_t* input, size_t length, unsigned char* output,
-               size_t capacity) {
+Outcome Encode(const char16_t* __restrict input, size_t length,
+               unsigned char* __restrict output, size_t capacity) {
   size_t at = 0;
   size_t used = 0;
   while (at < length) {
