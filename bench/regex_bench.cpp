@@ -183,7 +183,10 @@ int main(int argc, char** argv) {
       std::printf("%-16s could not be generated\n", page.label.c_str());
       return 1;
     }
-    const int repeat = page.size > 2'000'000 ? 3 : 10;
+    // The same number of runs for every size, so that the fastest of them
+    // is as likely to have missed a busy spell on a large page as on a
+    // small one.
+    const int repeat = 10;
     // Ours is timed before and after Python's runs and the faster kept, so
     // that a busy spell on the machine does not fall on one side only.
     Timing mine = TimeOurs(page.text, repeat);
