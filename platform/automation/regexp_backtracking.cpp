@@ -196,9 +196,13 @@ std::unique_ptr<BacktrackingEngine> BacktrackingEngine::Compile(
       new BacktrackingEngine(std::move(compiled)));
 }
 
-bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
-                             int groups, std::vector<int>& spans,
-                             size_t& resumeAt) const {
+BacktrackingEngine::Budget::Budget(size_t subjectLength)
+    : credit(kCreditPerUnit * (uint64_t{subjectLength} + 1)),
+      typical(kFirstTry * kRetryFactor) {}
+
+BacktrackingEngine::Outcome BacktrackingEngine::Run(
+    std::u16string_view subject, size_t from, bool global, int groups,
+    std::vector<int>& spans, size_t& resumeAt, Budget& budget) const {
   struct Resources {
     pcre2_match_data* data = nullptr;
     pcre2_match_context* context = nullptr;
@@ -209,27 +213,28 @@ bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
       pcre2_jit_stack_free(stack);
     }
   } r;
-  resumeAt = 0;
+  resumeAt = from;
   const Compiled& c = *compiled_;
   r.data = pcre2_match_data_create_from_pattern(c.anchored.code, nullptr);
   r.context = pcre2_match_context_create(nullptr);
   r.stack = pcre2_jit_stack_create(kStackStart, kStackMax, nullptr);
   if (r.data == nullptr || r.context == nullptr || r.stack == nullptr) {
-    return false;
+    return Outcome::kStopped;
   }
   pcre2_jit_stack_assign(r.context, nullptr, r.stack);
   const auto* units = reinterpret_cast<PCRE2_SPTR>(subject.data());
   const size_t length = subject.size();
   const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(r.data);
-  uint64_t credit = kCreditPerUnit * (uint64_t{length} + 1);
-  // The limit that last found a match: a retry starts there, since the
-  // positions that need more than the first try are mostly real matches.
-  uint64_t typical = kFirstTry * kRetryFactor;
+  // `typical` is the limit that last found a match: a retry starts there,
+  // since the positions that need more than the first try are mostly real
+  // matches.
+  uint64_t& credit = budget.credit;
+  uint64_t& typical = budget.typical;
 
-  size_t position = 0;
+  size_t position = from;
   while (position <= length) {
     position = c.NextStart(subject, position);
-    if (position > length) return true;
+    if (position > length) return Outcome::kFinished;
     uint64_t limit = kFirstTry;
     bool paid = false;
     if (!c.prefix.empty() && typical > kFirstTry &&
@@ -251,9 +256,13 @@ bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
       const uint64_t next = paid ? limit * kRetryFactor
                                  : std::max(typical, kFirstTry * kRetryFactor);
       const uint64_t cap = std::max(kMinCap, typical * kCapFactor);
-      if (next > credit || next > cap || next > UINT32_MAX) {
+      if (next > credit || next > UINT32_MAX) {
         resumeAt = position;  // the linear engine goes on from here
-        return false;
+        return Outcome::kStopped;
+      }
+      if (next > cap) {
+        resumeAt = position;
+        return Outcome::kPositionTooCostly;
       }
       credit -= next;
       limit = next;
@@ -266,7 +275,7 @@ bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
     if (rc <= 0) {
       // The stack ran out, or an error the linear engine does not have.
       resumeAt = position;
-      return false;
+      return Outcome::kStopped;
     }
     if (paid) typical = limit;
     for (int i = 0; i <= groups; ++i) {
@@ -276,10 +285,10 @@ bool BacktrackingEngine::Run(std::u16string_view subject, bool global,
       spans.push_back(set ? static_cast<int>(a) : -1);
       spans.push_back(set ? static_cast<int>(b) : -1);
     }
-    if (!global) return true;
+    if (!global) return Outcome::kFinished;
     position = ovector[1] == ovector[0] ? ovector[1] + 1 : ovector[1];
   }
-  return true;
+  return Outcome::kFinished;
 }
 
 }  // namespace velk::platform::regexp

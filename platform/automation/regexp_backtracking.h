@@ -1,10 +1,12 @@
 // The fast first engine: PCRE2 with JIT over the subject's UTF-16 units,
 // held to a work budget linear in the subject, so that it never takes more
-// than linear time; when it reaches the budget the caller hands the rest of
-// the subject to the linear engine.
+// than linear time; where it stops, the caller hands over to the linear
+// engine.
 #ifndef VELK_PLATFORM_AUTOMATION_REGEXP_BACKTRACKING_H_
 #define VELK_PLATFORM_AUTOMATION_REGEXP_BACKTRACKING_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,12 +25,26 @@ class BacktrackingEngine {
       const std::string& pattern, const std::vector<PrefixUnit>& prefix);
   ~BacktrackingEngine();
 
-  // Finds the matches of `subject` from its start and appends their spans
-  // as Matcher::Execute does. Returns true when it got through the subject;
-  // false when it stopped at its budget, with `resumeAt` the unit offset at
-  // which the search must go on (every match before it has been appended).
-  bool Run(std::u16string_view subject, bool global, int groups,
-           std::vector<int>& spans, size_t& resumeAt) const;
+  // The work budget of one Execute, shared by the runs it makes.
+  struct Budget {
+    explicit Budget(size_t subjectLength);
+    uint64_t credit;   // counts left for retries
+    uint64_t typical;  // the limit that found the last match
+  };
+
+  enum class Outcome {
+    kFinished,           // no more matches
+    kPositionTooCostly,  // stopped at a position that needs far more than
+                         // a typical match; credit is left
+    kStopped,            // credit spent, or an error of the library
+  };
+
+  // Finds the matches of `subject` that start at or after unit `from` and
+  // appends their spans as Matcher::Execute does. Unless it finishes, every
+  // match before `resumeAt` has been appended and the search must go on
+  // there.
+  Outcome Run(std::u16string_view subject, size_t from, bool global, int groups,
+              std::vector<int>& spans, size_t& resumeAt, Budget& budget) const;
 
  private:
   struct Compiled;

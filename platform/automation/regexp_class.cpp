@@ -8,6 +8,7 @@
 // SubMatches:      Count, Item(index from 0) -> text, or empty for a group
 //                  that took no part in the match.
 // An Execute, Test or Replace with a pattern that cannot be compiled fails.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -65,17 +66,48 @@ bool ReadText(Variant& value, std::u16string& result) {
 // An index argument, integral and within [0, count).
 bool ReadIndex(Arguments arguments, int count, int& index) {
   if (arguments.size() != 1) return false;
-  double number;
   const Variant& value = arguments[0];
-  if (value.kind != Variant::Kind::kInteger &&
-      value.kind != Variant::Kind::kDouble) {
+  double number;
+  if (value.kind == Variant::Kind::kInteger) {
+    number = value.integer;
+  } else if (value.kind == Variant::Kind::kDouble) {
+    number = std::nearbyint(value.number);
+  } else {
     return false;
   }
-  if (!VariantToDouble(value, number)) return false;
-  number = std::nearbyint(number);
   if (!(number >= 0 && number < count)) return false;
   index = static_cast<int>(number);
   return true;
+}
+
+// The compiled form of a pattern under its options, shared through a small
+// cache of the thread's recent patterns: a search makes a fresh engine every
+// time, with the same pattern, so this saves compiling it each time. Null
+// when the pattern cannot be compiled.
+std::shared_ptr<const regexp::Matcher> CompiledMatcher(
+    const std::u16string& pattern, bool ignoreCase, bool multiline) {
+  struct Entry {
+    std::u16string pattern;
+    bool ignoreCase;
+    bool multiline;
+    std::shared_ptr<const regexp::Matcher> matcher;
+  };
+  constexpr size_t kEntries = 8;
+  thread_local std::vector<Entry> recent;  // most recent first
+  for (size_t i = 0; i < recent.size(); ++i) {
+    if (recent[i].pattern == pattern && recent[i].ignoreCase == ignoreCase &&
+        recent[i].multiline == multiline) {
+      std::rotate(recent.begin(), recent.begin() + static_cast<long>(i),
+                  recent.begin() + static_cast<long>(i) + 1);
+      return recent.front().matcher;
+    }
+  }
+  std::shared_ptr<const regexp::Matcher> matcher =
+      regexp::Matcher::Compile(pattern, ignoreCase, multiline);
+  if (matcher == nullptr) return nullptr;
+  if (recent.size() == kEntries) recent.pop_back();
+  recent.insert(recent.begin(), {pattern, ignoreCase, multiline, matcher});
+  return matcher;
 }
 
 class SubMatchesObject : public TableObject<SubMatchesObject> {
@@ -255,7 +287,7 @@ class RegExpObject : public TableObject<RegExpObject> {
   bool ignoreCase_ = false;
   bool multiline_ = false;
   bool global_ = false;
-  std::unique_ptr<regexp::Matcher> matcher_;  // null until compiled
+  std::shared_ptr<const regexp::Matcher> matcher_;  // null until compiled
 
  public:
   static bool GetPattern(RegExpObject& self, Arguments arguments,
@@ -352,7 +384,7 @@ class RegExpObject : public TableObject<RegExpObject> {
     auto fresh = std::make_shared<ExecuteResult>();
     if (!ReadText(subjectValue, fresh->subject)) return false;
     if (matcher_ == nullptr) {
-      matcher_ = regexp::Matcher::Compile(pattern_, ignoreCase_, multiline_);
+      matcher_ = CompiledMatcher(pattern_, ignoreCase_, multiline_);
       if (matcher_ == nullptr) return false;
     }
     fresh->groups = matcher_->GroupCount();

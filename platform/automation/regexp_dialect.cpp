@@ -223,7 +223,8 @@ class Parser {
 
   bool Run() {
     out_ = TranslatedPattern();
-    if (!Disjunction(0)) return false;
+    bool nullable;
+    if (!Disjunction(0, nullable)) return false;
     return pos_ == pattern_.size();  // a stray ")" stops the parse early
   }
 
@@ -239,9 +240,11 @@ class Parser {
     out_.backtracking += backtracking;
   }
 
-  bool Disjunction(int depth) {
+  // Each parse step also tells whether what it read can match the empty
+  // text (`nullable`).
+  bool Disjunction(int depth, bool& nullable) {
     if (depth > kMaxDepth) return false;
-    if (!Alternative(depth)) return false;
+    if (!Alternative(depth, nullable)) return false;
     while (!AtEnd() && Peek() == U'|') {
       ++pos_;
       Emit("|", "|");
@@ -250,14 +253,19 @@ class Parser {
         prefixOpen_ = false;
         out_.prefix.clear();
       }
-      if (!Alternative(depth)) return false;
+      bool more;
+      if (!Alternative(depth, more)) return false;
+      nullable = nullable || more;
     }
     return true;
   }
 
-  bool Alternative(int depth) {
+  bool Alternative(int depth, bool& nullable) {
+    nullable = true;
     while (!AtEnd() && Peek() != U'|' && Peek() != U')') {
-      if (!Term(depth)) return false;
+      bool term;
+      if (!Term(depth, term)) return false;
+      nullable = nullable && term;
     }
     return true;
   }
@@ -296,8 +304,9 @@ class Parser {
     return BracedRepetition(min, max) > 0;
   }
 
-  bool Term(int depth) {
+  bool Term(int depth, bool& nullable) {
     const char32_t c = Peek();
+    nullable = true;  // assertions
     // Assertions take no quantifier.
     if (c == U'^' || c == U'$') {
       ++pos_;
@@ -323,7 +332,8 @@ class Parser {
     const size_t atomStart = out_.backtracking.size();
     const bool group = c == U'(';
     lastUnit_ = -1;
-    if (!Atom(depth)) return false;
+    bool atomNullable = false;
+    if (!Atom(depth, atomNullable)) return false;
     if (depth == 0 && prefixOpen_) {
       // A literal unit outside any group that is not repeated starts every
       // match, after the ones before it.
@@ -343,16 +353,28 @@ class Parser {
       out_.backtracking.insert(atomStart, "(?:");
       out_.backtracking += ')';
     }
-    return Quantifier();
+    const bool repeated = StartsQuantifier();
+    if (group && repeated && atomNullable) {
+      // The dialect stops a repetition at an iteration that matches
+      // nothing, as the linear library does; the backtracking library takes
+      // such an iteration and reports different groups.
+      out_.backtrackingSafe = false;
+    }
+    int min = 1;
+    if (!Quantifier(min)) return false;
+    nullable = atomNullable || (repeated && min == 0);
+    return true;
   }
 
-  bool Quantifier() {
+  // Reads an optional quantifier; `min` is its least count.
+  bool Quantifier(int& min) {
     if (AtEnd()) return true;
     std::string text;
     char32_t c = Peek();
-    int min = 0, max = 0;
+    int max = 0;
     if (c == U'*' || c == U'+' || c == U'?') {
       text = static_cast<char>(c);
+      min = c == U'+' ? 1 : 0;
       ++pos_;
     } else if (size_t length = BracedRepetition(min, max); length > 0) {
       if (min > kMaxRepeat || max > kMaxRepeat) return false;
@@ -372,8 +394,9 @@ class Parser {
     return !StartsQuantifier();  // "a**" and "a{2}{3}" are errors
   }
 
-  bool Atom(int depth) {
+  bool Atom(int depth, bool& nullable) {
     const char32_t c = Peek();
+    nullable = false;
     switch (c) {
       case U'.': {
         ++pos_;
@@ -383,7 +406,7 @@ class Parser {
         return true;
       }
       case U'(':
-        return Group(depth);
+        return Group(depth, nullable);
       case U'[':
         return Class();
       case U'\\':
@@ -395,7 +418,7 @@ class Parser {
     }
   }
 
-  bool Group(int depth) {
+  bool Group(int depth, bool& nullable) {
     ++pos_;
     if (!AtEnd() && Peek() == U'?') {
       // Only (?:...) is in the dialect; lookahead needs an engine with
@@ -407,7 +430,7 @@ class Parser {
       ++out_.groupCount;
       Emit("(", "(");
     }
-    if (!Disjunction(depth + 1)) return false;
+    if (!Disjunction(depth + 1, nullable)) return false;
     if (AtEnd() || Peek() != U')') return false;
     ++pos_;
     Emit(")", ")");

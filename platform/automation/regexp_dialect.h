@@ -64,6 +64,10 @@ struct TranslatedPattern {
   std::string backtracking;        // for PCRE2, 16-bit units
   int groupCount = 0;              // capturing groups
   std::vector<PrefixUnit> prefix;  // may be empty
+  // False when the backtracking library's groups may differ from the
+  // dialect's (a repeated group that can match empty); such a pattern runs
+  // on the linear engine alone.
+  bool backtrackingSafe = true;
 };
 
 // Translates `pattern` under the given options. Returns false, leaving

@@ -3,6 +3,7 @@
 #include <re2/re2.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "platform/automation/regexp_backtracking.h"
@@ -80,61 +81,63 @@ bool Advance(const std::string& mapped, Cursor& cursor, size_t target) {
   return cursor.byte == target;
 }
 
-class LinearEngine {
+// One search of the linear engine through a subject, from start positions
+// that only move forward; the mapped subject is made once.
+class LinearScan {
  public:
-  explicit LinearEngine(const std::string& pattern) : re_(pattern, Options()) {}
+  LinearScan(const RE2& re, std::u16string_view subject)
+      : re_(re),
+        mapped_(MapSubject(subject)),
+        length_(subject.size()),
+        found_(static_cast<size_t>(re.NumberOfCapturingGroups()) + 1) {}
 
-  bool ok() const { return re_.ok(); }
-  int GroupCount() const { return re_.NumberOfCapturingGroups(); }
-
-  // Finds the matches that start at or after unit `startUnit`.
-  void Run(std::u16string_view subject, size_t startUnit, bool global,
-           std::vector<int>& spans) const {
-    const std::string mapped = MapSubject(subject);
-    const int groups = GroupCount();
-    std::vector<re2::StringPiece> found(static_cast<size_t>(groups) + 1);
-    std::vector<std::pair<size_t, int>> offsets;  // byte, unit
-    Cursor cursor;
-    while (cursor.unit < static_cast<int>(startUnit)) {
-      Advance(mapped, cursor, cursor.byte + 1);
+  // Finds the first match that starts at or after unit `startUnit` (not
+  // before an earlier call's) and appends its spans; `nextUnit` is where
+  // the next search starts (one unit on after an empty match). False when
+  // there is none.
+  bool Next(size_t startUnit, std::vector<int>& spans, size_t& nextUnit) {
+    if (startUnit > length_) return false;
+    while (cursor_.unit < static_cast<int>(startUnit)) {
+      Advance(mapped_, cursor_, cursor_.byte + 1);
     }
-    const char* base = mapped.data();
-    while (cursor.byte <= mapped.size()) {
-      if (!re_.Match(mapped, cursor.byte, mapped.size(), RE2::UNANCHORED,
-                     found.data(), groups + 1)) {
-        break;
+    const char* base = mapped_.data();
+    const int n = static_cast<int>(found_.size());
+    while (cursor_.byte <= mapped_.size()) {
+      if (!re_.Match(mapped_, cursor_.byte, mapped_.size(), RE2::UNANCHORED,
+                     found_.data(), n)) {
+        return false;
       }
-      const size_t start = static_cast<size_t>(found[0].data() - base);
-      const size_t end = start + found[0].size();
-      Cursor at = cursor;
-      if (!Advance(mapped, at, start)) {
+      const size_t start = static_cast<size_t>(found_[0].data() - base);
+      const size_t end = start + found_[0].size();
+      Cursor at = cursor_;
+      if (!Advance(mapped_, at, start)) {
         // Only an empty match can lie inside a line terminator's three
         // characters; it is no match of the subject, whose next boundary is
         // where the search goes on.
-        cursor = at;
+        cursor_ = at;
         continue;
       }
       // Every offset of the match lies on a boundary in [start, end]; one
       // walk over the match converts them all.
-      offsets.clear();
-      for (const re2::StringPiece& piece : found) {
+      offsets_.clear();
+      for (const re2::StringPiece& piece : found_) {
         if (piece.data() == nullptr) continue;
         const size_t a = static_cast<size_t>(piece.data() - base);
-        offsets.emplace_back(a, -1);
-        offsets.emplace_back(a + piece.size(), -1);
+        offsets_.emplace_back(a, -1);
+        offsets_.emplace_back(a + piece.size(), -1);
       }
-      std::sort(offsets.begin(), offsets.end());
+      std::sort(offsets_.begin(), offsets_.end());
       Cursor walk = at;
-      for (auto& [byte, unit] : offsets) {
-        Advance(mapped, walk, byte);
+      for (auto& [byte, unit] : offsets_) {
+        Advance(mapped_, walk, byte);
         unit = walk.unit;
       }
       auto unitOf = [&](size_t byte) {
-        return std::lower_bound(offsets.begin(), offsets.end(),
+        return std::lower_bound(offsets_.begin(), offsets_.end(),
                                 std::pair<size_t, int>(byte, -1))
             ->second;
       };
-      for (const re2::StringPiece& piece : found) {
+      for (const re2::StringPiece& piece : found_) {
         if (piece.data() == nullptr) {
           spans.push_back(-1);
           spans.push_back(-1);
@@ -144,16 +147,30 @@ class LinearEngine {
         spans.push_back(unitOf(a));
         spans.push_back(unitOf(a + piece.size()));
       }
-      if (!global) break;
-      Cursor next = at;
-      Advance(mapped, next, end);
-      if (end == start) {
-        if (next.byte >= mapped.size()) break;
-        Advance(mapped, next, next.byte + 1);
-      }
-      cursor = next;
+      const int endUnit = unitOf(end);
+      nextUnit = static_cast<size_t>(endUnit) + (end == start ? 1 : 0);
+      cursor_ = at;
+      return true;
     }
+    return false;
   }
+
+ private:
+  const RE2& re_;
+  const std::string mapped_;
+  const size_t length_;
+  std::vector<re2::StringPiece> found_;
+  std::vector<std::pair<size_t, int>> offsets_;  // byte, unit
+  Cursor cursor_;
+};
+
+class LinearEngine {
+ public:
+  explicit LinearEngine(const std::string& pattern) : re_(pattern, Options()) {}
+
+  bool ok() const { return re_.ok(); }
+  int GroupCount() const { return re_.NumberOfCapturingGroups(); }
+  const RE2& re() const { return re_; }
 
  private:
   static RE2::Options Options() {
@@ -170,7 +187,7 @@ class HybridMatcher : public Matcher {
  public:
   HybridMatcher(const TranslatedPattern& pattern, EngineChoice choice)
       : linear_(pattern.linear), groupCount_(pattern.groupCount) {
-    if (choice == EngineChoice::kHybrid) {
+    if (choice == EngineChoice::kHybrid && pattern.backtrackingSafe) {
       backtracking_ =
           BacktrackingEngine::Compile(pattern.backtracking, pattern.prefix);
     }
@@ -185,14 +202,30 @@ class HybridMatcher : public Matcher {
   void Execute(std::u16string_view subject, bool global,
                std::vector<int>& spans) const override {
     fallbacks_ = 0;
-    size_t start = 0;
+    std::optional<LinearScan> scan;
+    size_t position = 0;
+    size_t next = 0;
     if (backtracking_ != nullptr) {
-      if (backtracking_->Run(subject, global, groupCount_, spans, start)) {
-        return;
+      BacktrackingEngine::Budget budget(subject.size());
+      while (true) {
+        size_t resumeAt = 0;
+        const auto outcome = backtracking_->Run(
+            subject, position, global, groupCount_, spans, resumeAt, budget);
+        if (outcome == BacktrackingEngine::Outcome::kFinished) return;
+        ++fallbacks_;
+        if (!scan) scan.emplace(linear_.re(), subject);
+        position = resumeAt;
+        if (outcome != BacktrackingEngine::Outcome::kPositionTooCostly) break;
+        // One position needed more than a typical match: the linear engine
+        // finds the next match, and the fast engine goes on after it.
+        if (!scan->Next(position, spans, next) || !global) return;
+        position = next;
       }
-      fallbacks_ = 1;
+    } else {
+      scan.emplace(linear_.re(), subject);
     }
-    linear_.Run(subject, start, global, spans);
+    // The rest of the subject on the linear engine.
+    while (scan->Next(position, spans, next) && global) position = next;
   }
 
   int fallbacks() const override { return fallbacks_; }

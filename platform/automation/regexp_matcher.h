@@ -10,9 +10,13 @@
 namespace velk::platform::regexp {
 
 // Which engines a matcher may use. kHybrid runs the backtracking engine
-// first and hands the rest of the subject to the linear engine as soon as
-// the backtracking engine reaches its work budget; kLinearOnly never uses
-// the backtracking engine. Both give the same matches.
+// (PCRE2 with JIT, held to a work budget linear in the subject) first; where
+// one start position needs far more work than a typical match, the linear
+// engine (RE2) finds the next match and the backtracking engine goes on
+// after it, and once the budget is spent the linear engine does the rest of
+// the subject. kLinearOnly never uses the backtracking engine. Both give the
+// same matches; patterns on which the two libraries would differ run on the
+// linear engine alone.
 enum class EngineChoice { kHybrid, kLinearOnly };
 
 class Matcher {
@@ -34,8 +38,8 @@ class Matcher {
   virtual void Execute(std::u16string_view subject, bool global,
                        std::vector<int>& spans) const = 0;
 
-  // How many times the last Execute handed over to the linear engine (0 or
-  // 1); for tests and benchmarks.
+  // How many times the last Execute handed over to the linear engine; for
+  // tests and benchmarks.
   virtual int fallbacks() const = 0;
 };
 
