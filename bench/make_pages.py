@@ -15,6 +15,7 @@ number of good rows it holds is printed on standard output.
 Examples:
   make_pages.py --kind normal --size 1000000 --out page.html
   make_pages.py --kind mixed --size 10000000 --encoding gbk --out big.html
+  make_pages.py --kind normal --rows 50 --encoding gbk --out small.html
 """
 
 import argparse
@@ -89,13 +90,14 @@ def fragment(rng):
             % (name(rng), size(rng), h, h))
 
 
-def page(kind, target, rng):
-    """Returns (text, good rows) for a page of about `target` UTF-8 bytes."""
+def page(kind, target, rng, row_count=None):
+    """Returns (text, good rows) for a page of about `target` UTF-8 bytes,
+    or with exactly `row_count` rows (normal and minified pages)."""
     parts = [HEAD]
     length = len(HEAD.encode()) + len(TAIL.encode())
     rows = 0
     if kind in ("normal", "minified"):
-        while length < target:
+        while (rows < row_count) if row_count is not None else (length < target):
             r = row(rng)
             parts.append(r)
             length += len(r.encode())
@@ -138,11 +140,14 @@ def main():
                         choices=["normal", "minified", "fragments", "mixed"])
     parser.add_argument("--size", type=int, default=1_000_000,
                         help="approximate page size in UTF-8 bytes")
+    parser.add_argument("--rows", type=int,
+                        help="exactly this many rows (normal and minified; "
+                             "overrides --size)")
     parser.add_argument("--seed", type=int, default=936)
     parser.add_argument("--encoding", choices=["utf8", "gbk"], default="utf8")
     parser.add_argument("--out", required=True, help="file to write")
     args = parser.parse_args()
-    text, rows = page(args.kind, args.size, random.Random(args.seed))
+    text, rows = page(args.kind, args.size, random.Random(args.seed), args.rows)
     data = text.encode("utf-8" if args.encoding == "utf8" else "gbk")
     with open(args.out, "wb") as out:
         out.write(data)

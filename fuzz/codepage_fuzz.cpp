@@ -12,20 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "platform/codepage/codepage.h"
 #include "text/codepage.h"
 #include "text/text.h"
 
 namespace velk {
 namespace {
-
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      __builtin_printf("check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                           \
-    }                                                                         \
-  } while (0)
 
 using platform::kCodePageAnsi;
 using platform::kCodePageGbk;
@@ -52,10 +45,11 @@ int GbkSize(const std::u16string& units, unsigned flags) {
 std::string Gbk(const std::u16string& units, unsigned flags) {
   std::string out(static_cast<size_t>(GbkSize(units, flags)), '\0');
   if (!out.empty()) {
-    CHECK(platform::WideToMultiByte(kCodePageGbk, flags, units.data(),
-                                    static_cast<int>(units.size()), out.data(),
-                                    static_cast<int>(out.size())) ==
-          static_cast<int>(out.size()));
+    FUZZ_CHECK(platform::WideToMultiByte(kCodePageGbk, flags, units.data(),
+                                         static_cast<int>(units.size()),
+                                         out.data(),
+                                         static_cast<int>(out.size())) ==
+               static_cast<int>(out.size()));
   }
   return out;
 }
@@ -63,46 +57,46 @@ std::string Gbk(const std::u16string& units, unsigned flags) {
 void CheckRoutines(const Bytes& data, const Text& text, int codePage) {
   // Utf8BytesToWide: whole units, never more than one per byte.
   Bytes wide = Utf8BytesToWide(data);
-  CHECK(wide.length() % 2 == 0);
-  CHECK(wide.length() <= 2 * data.length());
+  FUZZ_CHECK(wide.length() % 2 == 0);
+  FUZZ_CHECK(wide.length() <= 2 * data.length());
   std::u16string units = UnitsOf(wide);
 
   // Utf8BytesToGbk: always the sized length of all units; the encoding of
   // the units before the first U+0000, then zeros.
   Bytes gbk = Utf8BytesToGbk(data);
-  CHECK(gbk.length() == GbkSize(units, kCompositeCheck));
+  FUZZ_CHECK(gbk.length() == GbkSize(units, kCompositeCheck));
   std::string head = Gbk(Terminated(units), kCompositeCheck);
-  CHECK(gbk.view().substr(0, head.size()) == head);
+  FUZZ_CHECK(gbk.view().substr(0, head.size()) == head);
   for (size_t at = head.size(); at < gbk.view().size(); ++at) {
-    CHECK(gbk.view()[at] == '\0');
+    FUZZ_CHECK(gbk.view()[at] == '\0');
   }
 
   // TextToWide: 2 x the ANSI count, terminator included.
   int ansiCount =
       platform::MultiByteToWide(kCodePageAnsi, 0, text.c_str(), -1, nullptr, 0);
-  CHECK(ansiCount >= 1 && ansiCount <= text.length() + 1);
+  FUZZ_CHECK(ansiCount >= 1 && ansiCount <= text.length() + 1);
   std::optional<int> chosen;
   if (codePage >= 0) chosen = codePage;
   Bytes textWide = TextToWide(text, chosen);
-  CHECK(textWide.length() == 2 * ansiCount);
+  FUZZ_CHECK(textWide.length() == 2 * ansiCount);
   if (chosen == kCodePageGbk || chosen == kCodePageAnsi) {
     // Decoded under its own count: ends in the terminator.
-    CHECK(UnitsOf(textWide).back() == u'\0');
+    FUZZ_CHECK(UnitsOf(textWide).back() == u'\0');
   }
 
   // WideToText: a Text never holds a NUL; under 936 it is exactly the
   // encoding of the units before the first U+0000.
   for (const Bytes* source : {&wide, &textWide}) {
     Text narrow = WideToText(*source, chosen);
-    CHECK(narrow.view().find('\0') == std::string_view::npos);
+    FUZZ_CHECK(narrow.view().find('\0') == std::string_view::npos);
     Text gbkText = WideToText(*source, kCodePageGbk);
-    CHECK(gbkText.str() == Gbk(Terminated(UnitsOf(*source)), 0));
+    FUZZ_CHECK(gbkText.str() == Gbk(Terminated(UnitsOf(*source)), 0));
   }
 
   // Utf8TextToGbk: the 936 text of the cut decoding.
   Text converted = Utf8TextToGbk(text);
-  CHECK(converted.view().find('\0') == std::string_view::npos);
-  CHECK(converted == WideToText(TextToWide(text), kCodePageGbk));
+  FUZZ_CHECK(converted.view().find('\0') == std::string_view::npos);
+  FUZZ_CHECK(converted == WideToText(TextToWide(text), kCodePageGbk));
 }
 
 // One service call into `capacity` elements, made twice with two different
@@ -120,7 +114,7 @@ Filled<Element> Fill(Call call, int capacity) {
   filled.out.assign(static_cast<size_t>(capacity), Element(0xCC));
   std::vector<Element> other(static_cast<size_t>(capacity), Element(0x33));
   filled.result = call(filled.out.data());
-  CHECK(call(other.data()) == filled.result);
+  FUZZ_CHECK(call(other.data()) == filled.result);
   while (filled.written < other.size() &&
          filled.out[filled.written] == other[filled.written]) {
     ++filled.written;
@@ -142,12 +136,12 @@ void CheckService(const std::string& bytes, const std::u16string& units,
   int length = static_cast<int>(bytes.size());
   int needed =
       platform::MultiByteToWide(codePage, 0, bytes.data(), length, nullptr, 0);
-  CHECK(needed <= length);
-  CHECK((needed > 0) == (length > 0));
+  FUZZ_CHECK(needed <= length);
+  FUZZ_CHECK((needed > 0) == (length > 0));
   std::u16string full(static_cast<size_t>(needed), u'\0');
   if (needed > 0) {
-    CHECK(platform::MultiByteToWide(codePage, 0, bytes.data(), length,
-                                    full.data(), needed) == needed);
+    FUZZ_CHECK(platform::MultiByteToWide(codePage, 0, bytes.data(), length,
+                                         full.data(), needed) == needed);
   }
   if (length > 0 && capacity > 0) {
     Filled<char16_t> filled = Fill<char16_t>(
@@ -157,20 +151,20 @@ void CheckService(const std::string& bytes, const std::u16string& units,
         },
         capacity);
     size_t written = filled.written;
-    CHECK(std::u16string_view(filled.out.data(), written) ==
-          std::u16string_view(full).substr(0, written));
+    FUZZ_CHECK(std::u16string_view(filled.out.data(), written) ==
+               std::u16string_view(full).substr(0, written));
     if (capacity >= needed) {
-      CHECK(filled.result == needed);
-      CHECK(written == static_cast<size_t>(needed));
+      FUZZ_CHECK(filled.result == needed);
+      FUZZ_CHECK(written == static_cast<size_t>(needed));
     } else {
-      CHECK(filled.result == 0);
+      FUZZ_CHECK(filled.result == 0);
       // Every whole character that fits: all of the room, or all but one
       // unit when the next character is a surrogate pair.
-      CHECK(written == static_cast<size_t>(capacity) ||
-            (written + 1 == static_cast<size_t>(capacity) &&
-             full[written] >= 0xD800 && full[written] <= 0xDBFF));
-      CHECK(written == 0 || full[written - 1] < 0xD800 ||
-            full[written - 1] > 0xDBFF);
+      FUZZ_CHECK(written == static_cast<size_t>(capacity) ||
+                 (written + 1 == static_cast<size_t>(capacity) &&
+                  full[written] >= 0xD800 && full[written] <= 0xDBFF));
+      FUZZ_CHECK(written == 0 || full[written - 1] < 0xD800 ||
+                 full[written - 1] > 0xDBFF);
     }
   }
 
@@ -180,11 +174,12 @@ void CheckService(const std::string& bytes, const std::u16string& units,
     if (codePage == kCodePageUtf8 && flags != 0) continue;
     needed = platform::WideToMultiByte(codePage, flags, units.data(), unitCount,
                                        nullptr, 0);
-    CHECK((needed > 0) == (unitCount > 0));
+    FUZZ_CHECK((needed > 0) == (unitCount > 0));
     std::string fullBytes(static_cast<size_t>(needed), '\0');
     if (needed > 0) {
-      CHECK(platform::WideToMultiByte(codePage, flags, units.data(), unitCount,
-                                      fullBytes.data(), needed) == needed);
+      FUZZ_CHECK(platform::WideToMultiByte(codePage, flags, units.data(),
+                                           unitCount, fullBytes.data(),
+                                           needed) == needed);
     }
     if (unitCount == 0 || capacity == 0) continue;
     Filled<char> filled = Fill<char>(
@@ -194,24 +189,24 @@ void CheckService(const std::string& bytes, const std::u16string& units,
         },
         capacity);
     size_t written = filled.written;
-    CHECK(std::string_view(filled.out.data(), written) ==
-          std::string_view(fullBytes).substr(0, written));
+    FUZZ_CHECK(std::string_view(filled.out.data(), written) ==
+               std::string_view(fullBytes).substr(0, written));
     if (capacity >= needed) {
-      CHECK(filled.result == needed);
-      CHECK(written == static_cast<size_t>(needed));
+      FUZZ_CHECK(filled.result == needed);
+      FUZZ_CHECK(written == static_cast<size_t>(needed));
       continue;
     }
-    CHECK(filled.result == 0);
+    FUZZ_CHECK(filled.result == 0);
     // What was written ends a character of the full output, and the next
     // character does not fit in the room that is left.
     size_t at = 0;
     while (at < written) {
       at += CharacterSize(codePage, static_cast<unsigned char>(fullBytes[at]));
     }
-    CHECK(at == written);
+    FUZZ_CHECK(at == written);
     size_t next =
         CharacterSize(codePage, static_cast<unsigned char>(fullBytes[written]));
-    CHECK(written + next > static_cast<size_t>(capacity));
+    FUZZ_CHECK(written + next > static_cast<size_t>(capacity));
   }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "platform/automation/regexp_drive.h"
 #include "platform/automation/regexp_matcher.h"
 
@@ -30,10 +31,6 @@ std::u16string Units(const uint8_t* data, size_t size) {
                             : kAwkward[data[i] & 15];
   }
   return units;
-}
-
-void Check(bool condition) {
-  if (!condition) std::abort();
 }
 
 }  // namespace
@@ -61,21 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const velk::platform::DrivenRun run =
       velk::platform::DriveRegExp(flags, pattern, subject, replacement);
-  if (!(flagBits & 4)) Check(run.matches.size() <= 1);
-  Check(run.executed || run.matches.empty());
-  if (replacement) Check(run.replaced == run.executed);
+  if (!(flagBits & 4)) FUZZ_CHECK(run.matches.size() <= 1);
+  FUZZ_CHECK(run.executed || run.matches.empty());
+  if (replacement) FUZZ_CHECK(run.replaced == run.executed);
   long previousEnd = -1;
   long previousStart = -1;
   for (const velk::platform::DrivenMatch& match : run.matches) {
-    Check(match.firstIndex >= 0 && match.length >= 0);
-    Check(static_cast<size_t>(match.firstIndex) + match.length <=
-          subject.size());
-    Check(subject.compare(match.firstIndex, match.length, match.value) == 0);
-    Check(match.firstIndex >= previousEnd && match.firstIndex > previousStart);
+    FUZZ_CHECK(match.firstIndex >= 0 && match.length >= 0);
+    FUZZ_CHECK(static_cast<size_t>(match.firstIndex) + match.length <=
+               subject.size());
+    FUZZ_CHECK(subject.compare(match.firstIndex, match.length, match.value) ==
+               0);
+    FUZZ_CHECK(match.firstIndex >= previousEnd &&
+               match.firstIndex > previousStart);
     previousStart = match.firstIndex;
     previousEnd = match.firstIndex + match.length;
     for (const auto& group : match.groups) {
-      if (group) Check(match.value.find(*group) != std::u16string::npos);
+      if (group) FUZZ_CHECK(match.value.find(*group) != std::u16string::npos);
     }
   }
 
@@ -86,13 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  EngineChoice::kHybrid);
   auto linear = Matcher::Compile(pattern, flagBits & 1, flagBits & 2,
                                  EngineChoice::kLinearOnly);
-  Check((hybrid == nullptr) == (linear == nullptr));
-  Check((hybrid != nullptr) == run.executed);
+  FUZZ_CHECK((hybrid == nullptr) == (linear == nullptr));
+  FUZZ_CHECK((hybrid != nullptr) == run.executed);
   if (hybrid != nullptr) {
     std::vector<int> fast, slow;
     hybrid->Execute(subject, flagBits & 4, fast);
     linear->Execute(subject, flagBits & 4, slow);
-    Check(fast == slow);
+    FUZZ_CHECK(fast == slow);
   }
   return 0;
 }

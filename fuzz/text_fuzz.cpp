@@ -8,20 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "net/url.h"
 #include "text/extract.h"
 #include "text/text.h"
 
 namespace velk {
 namespace {
-
-#define CHECK(condition)                                                      \
-  do {                                                                        \
-    if (!(condition)) {                                                       \
-      __builtin_printf("check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                           \
-    }                                                                         \
-  } while (0)
 
 unsigned char Fold(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
@@ -88,50 +81,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool ignoreCase = flags & 1;
 
   const int found = FindText(text, sought, start, ignoreCase);
-  CHECK(found == ReferenceFind(text, sought, start, ignoreCase));
+  FUZZ_CHECK(found == ReferenceFind(text, sought, start, ignoreCase));
   if (found > 0 && !sought.empty()) {
-    CHECK(found <= text.length());
-    CHECK(Same(text, found - 1, sought, ignoreCase));
+    FUZZ_CHECK(found <= text.length());
+    FUZZ_CHECK(Same(text, found - 1, sought, ignoreCase));
   }
   const int last = FindTextReverse(text, sought, std::nullopt, ignoreCase);
-  CHECK(last == -1 || (last >= 1 && last <= text.length()));
+  FUZZ_CHECK(last == -1 || (last >= 1 && last <= text.length()));
   if (last > 0 && !sought.empty()) {
-    CHECK(Same(text, last - 1, sought, ignoreCase));
-    CHECK(found != -1 || start > 1);
+    FUZZ_CHECK(Same(text, last - 1, sought, ignoreCase));
+    FUZZ_CHECK(found != -1 || start > 1);
   }
 
   const Text trimmed = TrimBoth(text);
-  if (!EndsInTruncatedCharacter(text)) CHECK(TrimBoth(trimmed) == trimmed);
-  CHECK(trimmed.length() <= text.length());
-  CHECK(ToLower(text).length() == text.length());
+  if (!EndsInTruncatedCharacter(text)) FUZZ_CHECK(TrimBoth(trimmed) == trimmed);
+  FUZZ_CHECK(trimmed.length() <= text.length());
+  FUZZ_CHECK(ToLower(text).length() == text.length());
   (void)ToInteger(text);
 
   if (!sought.empty()) {
     const TextArray members = SplitText(text, sought);
     if (FindText(text, sought, std::nullopt, false) == -1 && !text.empty()) {
-      CHECK(members.count() == 1 && members[1] == text);
+      FUZZ_CHECK(members.count() == 1 && members[1] == text);
     }
     Text joined;
     for (int i = 1; i <= members.count(); ++i) {
       joined = i == 1 ? members[i] : ConcatText(joined, sought, members[i]);
     }
-    CHECK(joined == text || ConcatText(joined, sought) == text);
+    FUZZ_CHECK(joined == text || ConcatText(joined, sought) == text);
     const Text replaced = ReplaceText(text, sought, Text("\x01"), std::nullopt,
                                       std::nullopt, !ignoreCase);
-    CHECK(replaced.length() <= text.length() + 1);
+    FUZZ_CHECK(replaced.length() <= text.length() + 1);
   }
 
   const Text between =
       TextBetween(text, sought, Text("/"), start, (flags & 2) != 0);
-  CHECK(between.empty() ||
-        text.view().find(between.view()) != std::string_view::npos);
+  FUZZ_CHECK(between.empty() ||
+             text.view().find(between.view()) != std::string_view::npos);
   const Text value = HeaderValue(text);
-  CHECK(value.length() <= text.length());
+  FUZZ_CHECK(value.length() <= text.length());
 
   const Text path = UrlPath(text);
-  CHECK(!path.empty() && path.at(0) == '/');
+  FUZZ_CHECK(!path.empty() && path.at(0) == '/');
   const Text host = UrlHost(text, (flags & 4) != 0, (flags & 8) != 0);
-  CHECK(ToLower(host) == host);
+  FUZZ_CHECK(ToLower(host) == host);
   (void)UrlPort(text);
   return 0;
 }

@@ -5,16 +5,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "net/cookies.h"
 #include "net/response.h"
 #include "net/url.h"
 #include "text/text.h"
 
 namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 bool EndsWith(const velk::Text& text, const velk::Text& tail) {
   return velk::CompareText(velk::TextRight(text, velk::TextLength(tail)),
@@ -24,15 +21,16 @@ bool EndsWith(const velk::Text& text, const velk::Text& tail) {
 
 // A merged list: items without blanks or deletion marks, no repeats.
 void CheckMerged(const velk::Text& merged, const velk::Text& returned) {
-  Check(velk::RemoveAllSpaces(returned) == returned);
+  FUZZ_CHECK(velk::RemoveAllSpaces(returned) == returned);
   velk::TextArray items = velk::SplitText(merged, velk::Text("; "));
   for (int i = 1; i <= velk::MemberCount(items); ++i) {
-    Check(velk::RemoveAllSpaces(items[i]) == items[i]);
-    Check(velk::TextLength(items[i]) < 8 || !EndsWith(items[i], "=deleted"));
+    FUZZ_CHECK(velk::RemoveAllSpaces(items[i]) == items[i]);
+    FUZZ_CHECK(velk::TextLength(items[i]) < 8 ||
+               !EndsWith(items[i], "=deleted"));
   }
   for (int i = 1; i <= velk::MemberCount(items); ++i) {
     for (int j = i + 1; j <= velk::MemberCount(items); ++j) {
-      Check(velk::CompareText(items[i], items[j]) != 0);
+      FUZZ_CHECK(velk::CompareText(items[i], items[j]) != 0);
     }
   }
 }
@@ -59,34 +57,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   velk::ResponseOutcome outcome =
       velk::InterpretResponse(url, request, result, body, mayFollow);
 
-  Check(result.rawHeaders == rawHeaders);
+  FUZZ_CHECK(result.rawHeaders == rawHeaders);
   if (cookiesGiven) {
     CheckMerged(request.cookies, result.returnedCookies);
   } else {
-    Check(request.cookies == cookies);
-    Check(result.returnedCookies.empty() ||
-          EndsWith(result.returnedCookies, "; "));
+    FUZZ_CHECK(request.cookies == cookies);
+    FUZZ_CHECK(result.returnedCookies.empty() ||
+               EndsWith(result.returnedCookies, "; "));
   }
   if (outcome.followUp) {
-    Check(mayFollow);
-    Check(result.location.empty());
-    Check(outcome.body.empty());
-    Check(EndsWith(outcome.nextUrl, velk::UrlPath(url)));
+    FUZZ_CHECK(mayFollow);
+    FUZZ_CHECK(result.location.empty());
+    FUZZ_CHECK(outcome.body.empty());
+    FUZZ_CHECK(EndsWith(outcome.nextUrl, velk::UrlPath(url)));
   } else {
     // A header block or an incoming location always leaves a location.
-    Check(result.location.empty() == (rawHeaders.empty() && location.empty()));
+    FUZZ_CHECK(result.location.empty() ==
+               (rawHeaders.empty() && location.empty()));
     const bool utf8 =
         velk::FindBytes(body, velk::Bytes(std::string_view("charset=utf-8"))) >
             0 ||
         velk::FindText(rawHeaders, "charset=utf-8", std::nullopt, false) > 0;
-    if (!utf8) Check(outcome.body == body);
+    if (!utf8) FUZZ_CHECK(outcome.body == body);
   }
 
   // The merge on its own, with lists shaped like a response's.
   velk::Text mine = cookies;
   velk::Text theirs = location;
   velk::Text copy = velk::MergeCookies(mine, theirs);
-  Check(copy == mine);
+  FUZZ_CHECK(copy == mine);
   CheckMerged(mine, theirs);
   return 0;
 }

@@ -18,7 +18,13 @@ Variant TextVariant(const Text& text) {
 }
 
 Text AnsiText(const std::u16string& wide) {
-  return Text(std::string_view(platform::WideToAnsi(wide)));
+  // One buffer per thread for the conversion: the search reads thousands
+  // of short group texts in a row.
+  thread_local std::string ansi;
+  platform::WideToAnsi(wide, ansi);
+  Text text{std::string_view(ansi)};
+  if (ansi.capacity() > 4096) std::string().swap(ansi);  // keep it small
+  return text;
 }
 
 // A variant as text; a text variant gives up its own storage.

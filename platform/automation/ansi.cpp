@@ -53,25 +53,36 @@ std::u16string AnsiToWide(std::string_view ansi) {
   return wide;
 }
 
-std::string WideToAnsi(std::u16string_view wide) {
-  if (wide.empty()) return {};
+void WideToAnsi(std::u16string_view wide, std::string& ansi) {
+  ansi.clear();
+  if (wide.empty()) return;
   if (wide.size() <= kShortText && IsAscii(wide)) {
-    return std::string(wide.begin(), wide.end());
+    ansi.assign(wide.begin(), wide.end());
+    return;
   }
   const int length = static_cast<int>(wide.size());
-  std::string ansi(wide.size() * 2, '\0');
+  ansi.resize(wide.size() * 2);
   int written = WideToMultiByte(kCodePageAnsi, 0, wide.data(), length,
                                 ansi.data(), length * 2);
   if (written <= 0) {
     const int needed =
         WideToMultiByte(kCodePageAnsi, 0, wide.data(), length, nullptr, 0);
-    if (needed <= 0) return {};
-    ansi.assign(static_cast<size_t>(needed), '\0');
+    ansi.clear();
+    if (needed <= 0) return;
+    ansi.resize(static_cast<size_t>(needed));
     written = WideToMultiByte(kCodePageAnsi, 0, wide.data(), length,
                               ansi.data(), needed);
-    if (written <= 0) return {};
+    if (written <= 0) {
+      ansi.clear();
+      return;
+    }
   }
   ansi.resize(static_cast<size_t>(written));
+}
+
+std::string WideToAnsi(std::u16string_view wide) {
+  std::string ansi;
+  WideToAnsi(wide, ansi);
   return ansi;
 }
 

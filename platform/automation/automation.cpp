@@ -54,9 +54,8 @@ bool Invoke(const ObjectRef& object, std::u16string_view name, Access access,
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+bool FoldedEqual(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
-  if (a == b) return true;  // callers mostly spell names exactly
   for (size_t i = 0; i < a.size(); ++i) {
     if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   }

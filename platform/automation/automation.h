@@ -111,6 +111,9 @@ bool VariantToDouble(const Variant& value, double& result);
 std::u16string AnsiToWide(std::string_view ansi);
 // The ANSI (code page 936) form of UTF-16 units; empty on failure.
 std::string WideToAnsi(std::u16string_view wide);
+// The same into `ansi`, reusing its storage (for callers that convert many
+// short texts).
+void WideToAnsi(std::u16string_view wide, std::string& ansi);
 
 }  // namespace velk::platform
 

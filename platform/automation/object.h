@@ -14,7 +14,13 @@ namespace velk::platform {
 enum class Access { kGet, kPut, kCall };
 
 // True when `a` and `b` are equal after folding ASCII letters.
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+bool FoldedEqual(std::u16string_view a, std::u16string_view b);
+inline bool EqualsIgnoringAsciiCase(std::u16string_view a,
+                                    std::u16string_view b) {
+  // Inline for the common answers: another length, or the exact spelling.
+  if (a.size() != b.size()) return false;
+  return a == b || FoldedEqual(a, b);
+}
 
 // A counted object. The count starts at 0; the first ObjectRef takes it to 1
 // and the last release deletes the object. Objects live on one thread.

@@ -250,8 +250,10 @@ BacktrackingEngine::Outcome BacktrackingEngine::Run(
     int rc;
     while (true) {
       pcre2_set_match_limit(r.context, static_cast<uint32_t>(limit));
-      rc = pcre2_match(c.anchored.code, units, length, position, 0, r.data,
-                       r.context);
+      // The JIT entry point skips the argument checks of pcre2_match: the
+      // code is JIT-compiled and the arguments are ours.
+      rc = pcre2_jit_match(c.anchored.code, units, length, position, 0, r.data,
+                           r.context);
       if (rc != PCRE2_ERROR_MATCHLIMIT) break;
       const uint64_t next = paid ? limit * kRetryFactor
                                  : std::max(typical, kFirstTry * kRetryFactor);

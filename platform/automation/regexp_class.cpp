@@ -66,14 +66,15 @@ bool ReadText(Variant& value, std::u16string& result) {
 // An index argument, integral and within [0, count).
 bool ReadIndex(Arguments arguments, int count, int& index) {
   if (arguments.size() != 1) return false;
-  double number;
   const Variant& value = arguments[0];
-  if (value.kind != Variant::Kind::kInteger &&
-      value.kind != Variant::Kind::kDouble) {
+  double number;
+  if (value.kind == Variant::Kind::kInteger) {
+    number = value.integer;
+  } else if (value.kind == Variant::Kind::kDouble) {
+    number = std::nearbyint(value.number);
+  } else {
     return false;
   }
-  if (!VariantToDouble(value, number)) return false;
-  number = std::nearbyint(number);
   if (!(number >= 0 && number < count)) return false;
   index = static_cast<int>(number);
   return true;

@@ -379,7 +379,11 @@ class Parser {
     } else if (size_t length = BracedRepetition(min, max); length > 0) {
       if (min > kMaxRepeat || max > kMaxRepeat) return false;
       if (max >= 0 && max < min) return false;
-      text = "{" + std::to_string(min) + ",";
+      // Appended piece by piece: g++ 12 at -O3 warns (falsely) about
+      // overlapping copies in a chain of string operator+.
+      text = "{";
+      text += std::to_string(min);
+      text += ",";
       if (max >= 0) text += std::to_string(max);
       text += "}";
       pos_ += length;
@@ -572,15 +576,15 @@ class Parser {
         ++pos_;
         break;
       }
-      char32_t first;
+      char32_t first = 0;
       UnitSet firstSet;
-      bool firstIsSet;
+      bool firstIsSet = false;
       if (!ClassAtom(first, firstSet, firstIsSet)) return false;
       if (!AtEnd() && Peek() == U'-' && Has(1) && Peek(1) != U']') {
         ++pos_;
-        char32_t last;
+        char32_t last = 0;
         UnitSet lastSet;
-        bool lastIsSet;
+        bool lastIsSet = false;
         if (!ClassAtom(last, lastSet, lastIsSet)) return false;
         if (firstIsSet || lastIsSet) {
           // A class escape cannot bound a range: both members and the "-"

@@ -141,8 +141,9 @@ struct Progress {
   curl_off_t moved = -1;
 };
 
-int OnProgress(void* user, curl_off_t downloaded, curl_off_t /*dltotal*/,
-               curl_off_t uploaded, curl_off_t /*ultotal*/) {
+// curl passes the totals it expects before the counts moved so far.
+int OnProgress(void* user, curl_off_t /*downloadTotal*/, curl_off_t downloaded,
+               curl_off_t /*uploadTotal*/, curl_off_t uploaded) {
   auto* progress = static_cast<Progress*>(user);
   auto now = std::chrono::steady_clock::now();
   curl_off_t connectTime = 0;
@@ -282,6 +283,14 @@ bool Exchange(const ExchangeSettings& settings, const Hop& hop,
   curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBuffer);
   curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(settings.limits.connectTimeout.count()));
+  // What is left of the request's time; an exchange that starts with none
+  // left is not made.
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      settings.deadline - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return false;
+  if (settings.deadline != std::chrono::steady_clock::time_point::max()) {
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+  }
   Progress progress;
   progress.easy = e;
   progress.idleTimeout = settings.limits.idleTimeout;

@@ -4,6 +4,7 @@
 #ifndef VELK_PLATFORM_INET_EXCHANGE_H_
 #define VELK_PLATFORM_INET_EXCHANGE_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -51,6 +52,9 @@ struct ExchangeSettings {
   unsigned flags = 0;
   InetLimits limits;
   std::string caFile;  // Empty: the system's certificate store.
+  // The request's whole transfer, redirects included, ends by then.
+  std::chrono::steady_clock::time_point deadline =
+      std::chrono::steady_clock::time_point::max();
 };
 
 void InitCurlOnce();
@@ -74,7 +78,8 @@ std::vector<HeaderLine> CallerLines(std::string_view text);
 // (a caller's Host, when `callerHostApplies`, or User-Agent line takes the
 // place of the service's own), the store's Cookie line; curl adds
 // Content-Length for a body and nothing else. Stores the response's cookies
-// unless kInetFlagNoCookies. Returns true when the exchange completed.
+// unless kInetFlagNoCookies. Returns true when the exchange completed
+// before the settings' deadline.
 bool Exchange(const ExchangeSettings& settings, const Hop& hop,
               const std::vector<HeaderLine>& callerLines,
               bool callerHostApplies, Received& received);

@@ -1,6 +1,7 @@
 #include "platform/inet/inet.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -170,6 +171,8 @@ bool SendInetRequest(InetHandle* request, const char* headers,
     settings.limits = GlobalSettings().limits;
     settings.caFile = GlobalSettings().caFile;
   }
+  settings.deadline =
+      std::chrono::steady_clock::now() + settings.limits.transferTimeout;
 
   Hop hop;
   hop.secure = (r->flags & kInetFlagSecure) != 0;

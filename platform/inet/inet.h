@@ -70,6 +70,8 @@ InetHandle* OpenInetRequest(InetHandle* connection, const char* verb,
 // holding a CR or LF of its own, an empty line and a line without a colon
 // are not sent. `body` (may be null when `bodyLength` is 0) is sent with a
 // Content-Length line when the verb is not GET or the body is not empty.
+// The whole request, redirects included, must end within the transfer
+// time-out (120 s by default); a transfer that runs past it fails.
 // Returns true when a final response arrived completely.
 bool SendInetRequest(InetHandle* request, const char* headers,
                      int headersLength, const void* body, int bodyLength);

@@ -82,6 +82,7 @@ class InetTest : public ::testing::Test {
     InetLimits limits;
     limits.connectTimeout = milliseconds(3000);
     limits.idleTimeout = milliseconds(1000);
+    limits.transferTimeout = milliseconds(2500);
     limits.maxBodyBytes = 4 * 1024 * 1024;
     SetInetLimitsForTesting(limits);
     ClearInetCookiesForTesting();
@@ -522,6 +523,47 @@ TEST_F(InetTest, FailedTransfersEndWithinTheLimits) {
     EXPECT_EQ(out.headersOk, c.response);
     EXPECT_EQ(out.body, c.body);
   }
+}
+
+TEST_F(InetTest, DrippingServerIsCutOffAtTheTransferTimeOut) {
+  // A byte every 200 ms never trips the idle time-out; only the overall
+  // deadline ends the transfer, with the bytes received so far.
+  const std::string body(100, 'd');
+  server_.Enqueue(
+      {ReplyStep::Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n"),
+       ReplyStep::Drip(body, milliseconds(200))});
+  auto start = std::chrono::steady_clock::now();
+  Outcome out = Exchange(At("/"));
+  auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, milliseconds(2400));
+  EXPECT_LT(took, milliseconds(4000));
+  EXPECT_FALSE(out.sent);
+  EXPECT_TRUE(out.headersOk);
+  EXPECT_GT(out.body.size(), 5u);
+  EXPECT_LT(out.body.size(), 20u);
+  EXPECT_EQ(out.body, std::string(out.body.size(), 'd'));
+
+  // The deadline covers the redirects too: hops that each take a while add
+  // up to it.
+  server_.SetHandler([](const std::string&) {
+    return testing::Reply{ReplyStep::Pause(milliseconds(600)),
+                          ReplyStep::Send(testing::HttpResponse(
+                              "HTTP/1.1 302 Found\r\nLocation: /again"))};
+  });
+  start = std::chrono::steady_clock::now();
+  out = Exchange(At("/"));
+  took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, milliseconds(4000));
+  EXPECT_FALSE(out.sent);
+  EXPECT_LE(server_.Connections(), 6);
+}
+
+TEST(InetLimitsTest, DefaultsBoundEveryTransfer) {
+  InetLimits limits = DefaultInetLimits();
+  EXPECT_EQ(limits.connectTimeout, milliseconds(60000));
+  EXPECT_EQ(limits.idleTimeout, milliseconds(30000));
+  EXPECT_EQ(limits.transferTimeout, milliseconds(120000));
+  EXPECT_EQ(limits.maxBodyBytes, int64_t{256} * 1024 * 1024);
 }
 
 TEST_F(InetTest, ConnectionRefusedFails) {

@@ -16,6 +16,10 @@ struct InetLimits {
   // A connected transfer that moves no byte for this long fails (checked
   // about once a second).
   std::chrono::milliseconds idleTimeout{30000};
+  // A request, its redirects included, that has not received its whole
+  // final response after this long fails, however steadily bytes arrive:
+  // a site that drips a byte a second cannot hold the caller for ever.
+  std::chrono::milliseconds transferTimeout{120000};
   // A response body larger than this fails and is dropped.
   int64_t maxBodyBytes = int64_t{256} * 1024 * 1024;
 };

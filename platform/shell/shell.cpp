@@ -81,7 +81,12 @@ bool OpensAsUrl(std::string_view text) {
   for (char& c : scheme) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  return scheme != "file";
+  // A local file, or script and inline content that a browser would run or
+  // show as if it came from somewhere trusted.
+  for (const char* refused : {"file", "javascript", "vbscript", "data"}) {
+    if (scheme == refused) return false;
+  }
+  return true;
 }
 
 void OpenWithShell(std::string_view text) {

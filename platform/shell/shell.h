@@ -13,13 +13,15 @@ namespace velk::platform {
 // nothing is reported, whatever it does.
 //
 // Only a text that OpensAsUrl accepts is handed over. Any other text (the
-// empty text, a path, a "file:" URL) opens nothing, so a page cannot make a
-// double-click open a local file or program.
+// empty text, a path, a "file:", "javascript:", "vbscript:" or "data:" URL)
+// opens nothing, so a page cannot make a double-click open a local file or
+// program, or run script in the user's browser.
 void OpenWithShell(std::string_view text);
 
 // True when `text` is an absolute URL: a scheme of at least two characters
 // (a letter, then letters, digits, "+", "-" or "."), a colon, and no control
-// character anywhere; and the scheme is not "file" (in any case).
+// character anywhere; and the scheme (in any case) is none of "file",
+// "javascript", "vbscript" and "data".
 bool OpensAsUrl(std::string_view text);
 
 }  // namespace velk::platform

@@ -31,6 +31,9 @@ TEST(OpensAsUrlTest, AcceptsAbsoluteUrlsOtherThanFile) {
       {"thunder", "thunder://QUFodHRwOi8v", true},
       {"scheme with digits and signs", "ed2k+x-1.y://file", true},
       {"upper-case scheme", "MAGNET:?xt=1", true},
+      {"https", "https://srv.example/", true},
+      {"ftp", "ftp://srv.example/a.torrent", true},
+      {"ed2k", "ed2k://|file|a.avi|1|0123456789ABCDEF0123456789ABCDEF|/", true},
       {"936 bytes after the scheme", "magnet:?dn=\xD6\xD0", true},
       {"empty", "", false},
       {"no scheme", "www.example.com/a", false},
@@ -38,6 +41,11 @@ TEST(OpensAsUrlTest, AcceptsAbsoluteUrlsOtherThanFile) {
       {"absolute path", "/usr/bin/xterm", false},
       {"file url", "file:///etc/passwd", false},
       {"file url in capitals", "FILE:/etc/passwd", false},
+      {"javascript", "javascript:alert(document.cookie)", false},
+      {"javascript in mixed case", "JavaScript:alert(1)", false},
+      {"vbscript", "vbscript:msgbox(1)", false},
+      {"data", "data:text/html;base64,PHNjcmlwdD4=", false},
+      {"data in capitals", "DATA:text/html,<script>x</script>", false},
       {"drive letter", "c:\\windows\\system32\\calc.exe", false},
       {"leading dash", "-magnet:?xt=1", false},
       {"scheme starting with a digit", "1http://x", false},
@@ -67,7 +75,8 @@ TEST(OpenWithShellTest, HandsTheTextOverAsOneUtf8ArgumentWithoutAShell) {
 
 TEST(OpenWithShellTest, OpensNothingForTextsThatAreNoUrl) {
   StubOpener stub;
-  for (const char* text : {"", "file:///etc/passwd", "/bin/sh", "a b"}) {
+  for (const char* text : {"", "file:///etc/passwd", "/bin/sh", "a b",
+                           "javascript:alert(1)", "data:text/html,x"}) {
     OpenWithShell(text);
   }
   // A URL afterwards shows that the stub works and that it is the only

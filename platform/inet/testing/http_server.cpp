@@ -10,6 +10,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,12 +40,51 @@ size_t ContentLength(const std::string& head) {
   return std::strtoull(lower.c_str() + at + 17, nullptr, 10);
 }
 
+// Waits up to `duration` (in ticks, so that a stopping server is not held
+// up) and tells whether the client closed its end meanwhile.
+bool PeerClosed(int fd, std::chrono::milliseconds duration) {
+  auto end = std::chrono::steady_clock::now() + duration;
+  do {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    int wait = static_cast<int>(
+        std::clamp(left, std::chrono::milliseconds(0), kTick).count());
+    pollfd p{fd, POLLIN | POLLRDHUP, 0};
+    if (poll(&p, 1, wait) > 0) {
+      if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) return true;
+      char scratch[4096];
+      long n = recv(fd, scratch, sizeof(scratch), MSG_DONTWAIT | MSG_PEEK);
+      if (n == 0) return true;
+      // Bytes the client sends after its request are dropped.
+      if (n > 0) recv(fd, scratch, static_cast<size_t>(n), MSG_DONTWAIT);
+    }
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
 }  // namespace
 
 ReplyStep ReplyStep::Send(std::string bytes) {
   ReplyStep step;
   step.kind = Kind::kSend;
   step.bytes = std::move(bytes);
+  return step;
+}
+
+ReplyStep ReplyStep::Repeat(std::string bytes, size_t times) {
+  ReplyStep step;
+  step.kind = Kind::kRepeat;
+  step.bytes = std::move(bytes);
+  step.times = times;
+  return step;
+}
+
+ReplyStep ReplyStep::Drip(std::string bytes,
+                          std::chrono::milliseconds interval) {
+  ReplyStep step;
+  step.kind = Kind::kDrip;
+  step.bytes = std::move(bytes);
+  step.duration = interval;
   return step;
 }
 
@@ -246,6 +286,24 @@ void TestHttpServer::Serve(int fd) {
     if (stop_) break;
     if (step.kind == ReplyStep::Kind::kSend) {
       if (!peer.Write(step.bytes)) break;
+    } else if (step.kind == ReplyStep::Kind::kRepeat) {
+      bool sent = true;
+      for (size_t i = 0; i < step.times && sent && !stop_; ++i) {
+        sent = peer.Write(step.bytes);
+      }
+      if (!sent) break;
+    } else if (step.kind == ReplyStep::Kind::kDrip) {
+      bool sent = true;
+      for (size_t i = 0; i < step.bytes.size() && sent && !stop_; ++i) {
+        // The wait ends early when the client has closed, so a client that
+        // gave up does not keep the next connection waiting.
+        if (PeerClosed(fd, step.duration)) {
+          sent = false;
+          break;
+        }
+        sent = peer.Write(std::string_view(step.bytes).substr(i, 1));
+      }
+      if (!sent) break;
     } else if (step.kind == ReplyStep::Kind::kPause) {
       std::this_thread::sleep_for(step.duration);
     } else if (step.kind == ReplyStep::Kind::kReset) {

@@ -3,8 +3,9 @@
 // It listens on 127.0.0.1 on a port the system picks, serves one connection
 // at a time on its own thread, records the exact bytes of every request and
 // answers each connection with the next scripted reply (or the default
-// handler's). A reply is a list of steps: send bytes, pause, reset the
-// connection, or hold it open without answering. After the last step the
+// handler's). A reply is a list of steps: send bytes, send a block many
+// times over, drip bytes one at a time, pause, reset the connection, or hold
+// it open without answering. After the last step the
 // connection is closed. Every read and wait is bounded, so a test cannot
 // hang on the server. With TLS files it speaks TLS on the same terms.
 #ifndef VELK_PLATFORM_INET_TESTING_HTTP_SERVER_H_
@@ -23,12 +24,19 @@
 namespace velk::testing {
 
 struct ReplyStep {
-  enum class Kind { kSend, kPause, kReset, kHold };
+  enum class Kind { kSend, kRepeat, kDrip, kPause, kReset, kHold };
   Kind kind = Kind::kSend;
   std::string bytes;
   std::chrono::milliseconds duration{0};
+  size_t times = 0;
 
   static ReplyStep Send(std::string bytes);
+  // Sends `bytes` `times` times in a row without holding the whole in
+  // memory, until the client stops taking them.
+  static ReplyStep Repeat(std::string bytes, size_t times);
+  // Sends `bytes` one byte at a time, waiting `interval` before each, until
+  // they are all sent or the client closes.
+  static ReplyStep Drip(std::string bytes, std::chrono::milliseconds interval);
   static ReplyStep Pause(std::chrono::milliseconds duration);
   // Ends the connection with a TCP reset instead of an orderly close.
   static ReplyStep Reset();
