@@ -5,7 +5,8 @@
 #   2. a normal build (warnings are errors) and every test, the hostile-site
 #      suite (ctest label "hostile") included;
 #   3. an ASan+UBSan build of everything, the window and its Qt tests
-#      included, and every test again under it with the leak check on;
+#      included, and every test again under it with the leak check on (the
+#      hostile-site suite without ASan's quarantine, see below);
 #   4. every fuzz target for a fixed number of runs from its checked-in seed
 #      corpus (fuzz/corpus/<target>/).
 #
@@ -18,7 +19,7 @@
 # regex library's deliberate reads of uninitialised sparse-set memory.)
 #
 # Each stage ends with one line "=== <stage>: passed (<seconds> s) ===";
-# the last lines are the two ctest summaries.
+# the last lines are the ctest summaries.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -57,9 +58,21 @@ begin "ASan+UBSan build and all tests"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELK_WERROR=ON \
   -DVELK_SANITIZE=ON -DVELK_QT=ON -DVELK_BENCH=OFF
 cmake --build build/asan -j2
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1 \
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j2 | tee "$logs/asan.log"
+asan=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ASAN_OPTIONS=$asan \
+  ctest --test-dir build/asan --output-on-failure -j2 -LE hostile |
+  tee "$logs/asan.log"
+# The hostile-site suite checks that the resident size stays bounded and
+# that a second search keeps nothing the first did not. ASan's quarantine
+# holds freed blocks (up to 256 MB) resident on purpose, which fails those
+# checks for no fault of the program (measured: the second-run check
+# failed in 11 of the 20 scenarios, the peak bound in one), so the
+# suite runs without the quarantine: overflows, leaks, undefined behaviour
+# and uses of freed blocks not yet handed out again are still caught.
+ASAN_OPTIONS=$asan:quarantine_size_mb=0:thread_local_quarantine_size_kb=0 \
+  ctest --test-dir build/asan --output-on-failure -L hostile |
+  tee "$logs/asan-hostile.log"
 passed "ASan+UBSan build and all tests"
 
 begin "fuzz targets"
@@ -92,3 +105,5 @@ echo "normal build:"
 grep -E '^[0-9]+% tests passed|^Total Test time' "$logs/release.log"
 echo "ASan+UBSan build:"
 grep -E '^[0-9]+% tests passed|^Total Test time' "$logs/asan.log"
+echo "ASan+UBSan build, hostile-site suite (no quarantine):"
+grep -E '^[0-9]+% tests passed|^Total Test time' "$logs/asan-hostile.log"
