@@ -1,8 +1,11 @@
 #include "app/demo_site.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +71,25 @@ DemoSite::~DemoSite() {
 }
 
 std::string DemoSite::HostPort() const {
+  return "127.0.0.1:" + std::to_string(port_);
+}
+
+RefusingPort::RefusingPort() {
+  fd_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+  getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+  port_ = ntohs(address.sin_port);
+}
+
+RefusingPort::~RefusingPort() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string RefusingPort::HostPort() const {
   return "127.0.0.1:" + std::to_string(port_);
 }
 

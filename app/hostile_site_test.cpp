@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/demo_site.h"
 #include "app/main_window.h"
 #include "app/search_pipeline.h"
 #include "platform/inet/inet_testing.h"
@@ -175,28 +176,6 @@ class RoutedSearch final : public SearchSteps {
   SearchPipeline* current_;
 };
 
-// A port with a socket bound to it that does not listen: connecting is
-// refused for as long as it lives.
-class RefusingPort {
- public:
-  RefusingPort() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~RefusingPort() { close(fd_); }
-  std::string HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_ = -1;
-  int port_ = 0;
-};
-
 // The platform limits, shortened for the test.
 InetLimits ShortLimits() {
   InetLimits limits;
@@ -324,7 +303,7 @@ class HostileSiteTest : public ::testing::Test {
   testing::TestCertificates certificates_;
   // Presents a self-signed certificate, which does not verify.
   testing::TestHttpServer tlsServer_{certificates_.selfSignedServer()};
-  RefusingPort refusing_;
+  testing::RefusingPort refusing_;
   std::mutex mutex_;
   std::function<Reply(const std::string&)> reply_;
 

@@ -58,18 +58,6 @@ class ObservedSearch : public SearchSteps {
   platform::Toolkit& toolkit_;
 };
 
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { site_ = new testing::DemoSite; }
@@ -158,13 +146,14 @@ TEST_F(WindowTest, SearchShowsRowsCountAndStateForEachOutcome) {
     const char* state;
     int progress;
   };
+  const testing::RefusingPort refusing;
   const Case kCases[] = {
       {"three rows", DemoHost(), RowPattern, "ABC-123", 3, kStateDone, 100},
       {"native 936 page", DemoHost(), RowPattern, "GBK-936", 2, kStateDone,
        100},
       {"no rows", DemoHost(), RowPattern, "NONE-000", 0, kStateNothing, 0},
-      {"unreachable host", ConcatText("127.0.0.1:", NumberToText(UnusedPort())),
-       RowPattern, "ABC-123", 0, kStateNothing, 0},
+      {"unreachable host", Text(refusing.HostPort()), RowPattern, "ABC-123", 0,
+       kStateNothing, 0},
       {"pattern the engine cannot run", DemoHost(), "<tr>(", "ABC-123", 0,
        kStateFailed, 0},
   };

@@ -16,19 +16,6 @@
 namespace velk {
 namespace {
 
-// A port on 127.0.0.1 where nothing listens: bound once, then released.
-int UnusedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 class SearchPipelineTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { site_ = new testing::DemoSite; }
@@ -168,7 +155,8 @@ TEST_F(SearchPipelineTest, LargePageGivesEveryRowInOrder) {
 }
 
 TEST_F(SearchPipelineTest, UnreachableSiteFindsNothing) {
-  SearchPipeline pipeline(ConcatText("127.0.0.1:", NumberToText(UnusedPort())));
+  const testing::RefusingPort refusing;
+  SearchPipeline pipeline{Text(refusing.HostPort())};
   EXPECT_EQ(pipeline.FetchSearchPage(pipeline.BuildSearchUrl("ABC-123")),
             Text());
   std::vector<ResultRow> rows;

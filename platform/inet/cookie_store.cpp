@@ -7,26 +7,10 @@
 #include <charconv>
 #include <limits>
 
+#include "platform/inet/header_text.h"
+
 namespace velk::platform::inet {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool IsIpAddress(const std::string& host) {
   return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {

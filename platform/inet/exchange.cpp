@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "platform/inet/cookie_store.h"
+#include "platform/inet/header_text.h"
 #include "platform/inet/inet.h"
 
 namespace velk::platform::inet {
@@ -20,20 +21,6 @@ namespace {
 constexpr size_t kMaxHeaderBlock = 1024 * 1024;
 // Larger receive buffers cut the number of system calls per transfer.
 constexpr long kReceiveBuffer = 256 * 1024;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && Lower(a) == Lower(b);
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-    s.remove_prefix(1);
-  }
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-    s.remove_suffix(1);
-  }
-  return s;
-}
 
 // Every byte that may not stand in a request-target becomes %XX; existing
 // "%" sequences are left as they are, so encoding twice changes nothing.
@@ -185,14 +172,6 @@ void InitCurlOnce() {
 bool IsAsciiAlnum(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
          (c >= 'A' && c <= 'Z');
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
 }
 
 // The request-target for an object name: percent-encoded, starting "/".

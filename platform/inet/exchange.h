@@ -60,7 +60,6 @@ struct ExchangeSettings {
 void InitCurlOnce();
 
 bool IsAsciiAlnum(char c);
-std::string Lower(std::string_view s);
 
 // The request-target for an object name: every byte that may not stand in
 // one becomes %XX ("%" itself stays), and it starts with "/".

@@ -11,6 +11,7 @@
 
 #include "platform/inet/cookie_store.h"
 #include "platform/inet/exchange.h"
+#include "platform/inet/header_text.h"
 #include "platform/inet/inet_testing.h"
 
 namespace velk::platform {
