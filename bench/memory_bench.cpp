@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -51,8 +52,10 @@ long StatusKb(const char* field) {
 // The child: makes the page, serves it for every request, tells the parent
 // "<port> <rows>" on `out`, and ends when the parent closes `in`.
 [[noreturn]] void ServePage(long size, int in, int out) {
-  char path[] = "/tmp/velk_memory_bench_XXXXXX";
-  const int fd = mkstemp(path);
+  std::string path =
+      (std::filesystem::temp_directory_path() / "velk_memory_bench_XXXXXX")
+          .string();
+  const int fd = mkstemp(path.data());
   if (fd < 0) _exit(2);
   close(fd);
   std::string command = std::string("python3 ") + VELK_MAKE_PAGES +
@@ -64,7 +67,7 @@ long StatusKb(const char* field) {
   if (pipe != nullptr && pclose(pipe) != 0) rows = -1;
   std::stringstream page;
   page << std::ifstream(path, std::ios::binary).rdbuf();
-  unlink(path);
+  unlink(path.c_str());
   if (rows < 0 || page.str().empty()) _exit(3);
 
   velk::testing::TestHttpServer server;
